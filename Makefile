@@ -1,0 +1,37 @@
+# The README's commands. Each one configures and builds what it needs first.
+PROGRAM ?= equation
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all deps build run test sanitize bench clean
+
+all: build
+
+# Installs the Debian packages the build needs when run as root; otherwise
+# names the missing ones and stops.
+deps:
+	@bash .ci/deps
+
+build: deps
+	@cmake --preset default >/dev/null
+	@cmake --build build -j $(JOBS)
+
+run: build
+	@if [ -x build/$(PROGRAM) ]; then exec build/$(PROGRAM); \
+	else echo "make run: build/$(PROGRAM) is not part of this build yet (see README.md)"; exit 1; fi
+
+test: build
+	@ctest --test-dir build --output-on-failure -j $(JOBS)
+
+# The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: deps
+	@cmake --preset sanitize >/dev/null
+	@cmake --build build-sanitize -j $(JOBS)
+	@ctest --test-dir build-sanitize --output-on-failure -j $(JOBS)
+
+bench: deps
+	@cmake --preset bench >/dev/null
+	@cmake --build build-bench -j $(JOBS)
+	@for b in build-bench/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
+
+clean:
+	rm -rf build build-sanitize build-bench

@@ -1,0 +1,202 @@
+#include "frame.h"
+
+#include <cfenv>
+#include <cstdio>
+
+#include "arrays.h"
+#include "strings.h"
+
+namespace rt {
+
+Frame& TheFrame() {
+  static Frame frame;
+  return frame;
+}
+
+void InitRuntime(Host* host, int pollInterval) {
+  Frame& f = TheFrame();
+  ShutdownRuntime();
+  f.state = RunState{};
+  for (EventEntry& e : f.events) e = EventEntry{};
+  f.queue = EventQueue{};
+  f.gosubCount = 0;
+  f.host = host;
+  f.state.pollInterval = pollInterval;
+  f.events[kInterruptEvent].flags |= kEventEnabled;
+  std::feclearexcept(FE_ALL_EXCEPT);
+}
+
+void ShutdownRuntime() {
+  FreeAllArrays();
+  FreeStringHeap();
+}
+
+int RunMain(const std::function<void()>& mainCode) {
+  try {
+    mainCode();
+  } catch (const ProgramEnd&) {
+  }
+  Frame& f = TheFrame();
+  if (f.host) f.host->ProgramExit();
+  BeginShutdown();
+  return f.state.exitCode;
+}
+
+void EnterModule(const ModuleRecord* module) {
+  RunState& s = State();
+  // The first call sets the main module, the second the current one.
+  if (!s.mainModule) s.mainModule = module;
+  s.currentModule = module;
+}
+
+void SetDataArea(const uint8_t* dataArea) { State().dataPointer = dataArea; }
+
+void LeaveProgram() { throw ProgramEnd{}; }
+
+void BeginShutdown() { State().raising = true; }
+
+void SetTerminatingFlag() { State().ended = true; }
+
+void EndProgram(int16_t exitCode) {
+  RunState& s = State();
+  s.ended = true;
+  s.exitCode = exitCode;
+  LeaveProgram();
+}
+
+void BeginStatement() {
+  Frame& f = TheFrame();
+  RunState& s = f.state;
+  if (s.pollCountdown == 0) {
+    s.pollCountdown = s.pollInterval;
+    if (f.host && !f.host->PollHost()) LeaveProgram();
+  } else {
+    --s.pollCountdown;
+  }
+  const Handler* handler = NextEvent();
+  if (!handler) return;
+  int16_t line = s.currentLine;
+  (*handler)();
+  s.currentLine = line;
+}
+
+void Gosub(const Handler& target) {
+  Frame& f = TheFrame();
+  if (f.gosubCount >= kGosubDepth) {
+    RaiseError(32, 0xB101);
+    return;
+  }
+  f.gosub[f.gosubCount++] = GosubEntry{-1, f.state.levelFrame};
+  int16_t line = f.state.currentLine;
+  target();
+  f.state.currentLine = line;
+}
+
+void Return() {
+  Frame& f = TheFrame();
+  if (f.gosubCount == 0) return RaiseError(3, 0xB201);
+  const GosubEntry& top = f.gosub[f.gosubCount - 1];
+  if (top.levelFrame != f.state.levelFrame) return RaiseError(3, 0xB202);
+  --f.gosubCount;
+  if (top.tag != -1) {
+    f.events[top.tag].flags &= ~kEventRunning;
+    --f.state.handlerDepth;
+    f.state.dispatchedLast = false;
+    f.state.inCallback = false;
+  }
+}
+
+// The interrupt request: the key wait with its text, then the end.
+[[noreturn]] static void InterruptSequence() {
+  Frame& f = TheFrame();
+  RunState& s = f.state;
+  const uint16_t flags = f.events[kInterruptEvent].flags;
+  if ((flags & kEventEnabled) && !(flags & kEventRunning) && f.host) {
+    f.host->EndWait(true, InterruptText(s.currentModule, s.currentLine));
+  }
+  s.ended = true;
+  LeaveProgram();
+}
+
+void RaiseError(int number, uint32_t site) {
+  Frame& f = TheFrame();
+  RunState& s = f.state;
+  s.errorSite = site;
+  std::feclearexcept(FE_ALL_EXCEPT);
+  if (s.raising || number == 0) return;
+  s.errorNumber = static_cast<int16_t>(number);
+  s.errorLine = s.currentLine;
+  s.errorModule = s.currentModule;
+  s.raising = true;
+  ResetStringStack();
+  if (f.host) f.host->EndBusy();
+  // No program installs an error handler, so every error is fatal.
+  if (number == 98) InterruptSequence();
+  if (f.host) f.host->ReportRuntimeError(s.errorModule, number, s.errorLine, site);
+  SetTerminatingFlag();
+  LeaveProgram();
+}
+
+void PostEvent(uint16_t event) {
+  Frame& f = TheFrame();
+  if (event >= kEventCount) return;
+  EventEntry& e = f.events[event];
+  if (event == kInterruptEvent) {
+    if ((e.flags & kEventEnabled) && !(e.flags & kEventPending)) e.flags |= kEventPending;
+    return;
+  }
+  if (e.handler && (e.flags & kEventEnabled) && !(e.flags & kEventPending) &&
+      f.queue.count < kEventCount) {
+    e.flags |= kEventPending;
+    f.queue.events[f.queue.count++] = event;
+  }
+}
+
+const Handler* NextEvent() {
+  Frame& f = TheFrame();
+  RunState& s = f.state;
+  EventEntry& interrupt = f.events[kInterruptEvent];
+  if ((interrupt.flags & kEventEnabled) && (interrupt.flags & kEventPending)) {
+    interrupt.flags &= ~kEventPending;
+    for (int i = 0; i < f.queue.count; ++i) f.events[f.queue.events[i]].flags &= ~kEventPending;
+    f.queue.count = 0;
+    if (!(interrupt.flags & kEventRunning)) InterruptSequence();
+    return nullptr;
+  }
+  if (s.inCallback) return nullptr;
+  if (f.host && f.host->FormEventsPending(2)) {
+    if (f.host->RunNextFormEvent()) return nullptr;
+  }
+  if (s.dispatchedLast) {
+    s.dispatchedLast = false;
+    return nullptr;
+  }
+  for (int i = 0; i < f.queue.count; ++i) {
+    uint16_t n = f.queue.events[i];
+    EventEntry& e = f.events[n];
+    const uint16_t want = kEventEnabled | kEventPending;
+    if ((e.flags & want) != want || (e.flags & kEventRunning)) continue;
+    if (f.gosubCount >= kGosubDepth) {
+      RaiseError(32, 0xB101);
+      return nullptr;
+    }
+    e.flags = static_cast<uint16_t>((e.flags & ~kEventPending) | kEventRunning);
+    ++s.handlerDepth;
+    for (int j = i + 1; j < f.queue.count; ++j) f.queue.events[j - 1] = f.queue.events[j];
+    --f.queue.count;
+    s.dispatchedLast = true;
+    f.gosub[f.gosubCount++] = GosubEntry{static_cast<int16_t>(n), s.levelFrame};
+    return &e.handler;
+  }
+  return nullptr;
+}
+
+void SetEventHandler(uint16_t event, Handler handler, bool enabled) {
+  if (event >= kEventCount) return;
+  EventEntry& e = TheFrame().events[event];
+  e.handler = std::move(handler);
+  if (enabled) e.flags |= kEventEnabled;
+  else e.flags &= ~kEventEnabled;
+}
+
+}  // namespace rt

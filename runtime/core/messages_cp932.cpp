@@ -1,0 +1,17 @@
+// Texts of the frame that the user sees. This file is compiled with the
+// execution character set CP932, so its literals are Shift-JIS bytes.
+#include <cstdio>
+
+#include "frame.h"
+
+namespace rt {
+
+std::string InterruptText(const ModuleRecord* module, int line) {
+  char buffer[600];
+  std::snprintf(buffer, sizeof buffer, "%s %s[%u行] %s", "\r\n中断しました",
+                module ? module->name : "", static_cast<unsigned>(static_cast<uint16_t>(line)),
+                "\r\n任意のキーを押してください");
+  return buffer;
+}
+
+}  // namespace rt

@@ -1,0 +1,108 @@
+// The run-time's global state for the running program: the module record,
+// the statement frame's state, the event table and queue, the GOSUB stack,
+// and the interface through which the frame reaches the host.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace rt {
+
+// One per source module, written by the compiled program.
+struct ModuleRecord {
+  uint32_t reserved0 = 0;
+  const void* dataArea = nullptr;
+  uint32_t reserved1 = 0;
+  uint16_t nameLength = 0;
+  const char* name = "";  // NUL-terminated, for example "MAIN.BAS"
+};
+
+// The host side that the frame calls. The host of the run-time implements
+// it; tests implement it to watch the frame.
+class Host {
+ public:
+  virtual ~Host() = default;
+  // Serves pending window messages; false when the quit message arrived.
+  virtual bool PollHost() = 0;
+  // Deferred form events (mode 2: menu-item records).
+  virtual bool FormEventsPending(int /*mode*/) { return false; }
+  virtual bool RunNextFormEvent() { return false; }
+  // Shows the error line of a fatal run-time error and waits for a key.
+  virtual void ReportRuntimeError(const ModuleRecord* module, int number, int line,
+                                  uint32_t site) = 0;
+  // Shows a text (CP932 bytes) and waits for a key; breakFlag marks the
+  // interrupt request's wait.
+  virtual void EndWait(bool breakFlag, const std::string& text) = 0;
+  // Ends one level of the host's busy state.
+  virtual void EndBusy() {}
+  // The one shutdown sequence; must call rt::BeginShutdown() before it
+  // releases the run-time's resources.
+  virtual void ProgramExit() = 0;
+};
+
+using Handler = std::function<void()>;
+
+inline constexpr int kEventCount = 49;
+inline constexpr int kInterruptEvent = 1;
+inline constexpr int kGosubDepth = 128;
+
+enum EventFlag : uint16_t {
+  kEventEnabled = 1,
+  kEventRunning = 2,
+  kEventPending = 4,
+};
+
+struct EventEntry {
+  Handler handler;
+  uint16_t flags = 0;
+};
+
+struct EventQueue {
+  uint16_t events[kEventCount] = {};
+  int count = 0;
+};
+
+struct GosubEntry {
+  int16_t tag = -1;  // -1: GOSUB; otherwise the number of the event handler
+  const void* levelFrame = nullptr;
+};
+
+struct RunState {
+  const void* levelFrame = nullptr;  // always null: the programs use no procedure levels
+  int16_t currentLine = 0;
+  const ModuleRecord* currentModule = nullptr;
+  const ModuleRecord* mainModule = nullptr;
+  const uint8_t* dataPointer = nullptr;
+  int16_t dataLine = 0;
+  int16_t errorNumber = 0;
+  int16_t errorLine = 0;
+  const ModuleRecord* errorModule = nullptr;
+  uint32_t errorSite = 0;
+  bool inHandler = false;
+  bool raising = false;
+  int16_t exitCode = 0;
+  bool ended = false;
+  int32_t pollCountdown = 0;
+  int32_t pollInterval = 0;
+  int32_t callbackDepth = 0;
+  // Frame bookkeeping of event dispatch.
+  bool inCallback = false;
+  bool dispatchedLast = false;
+  int handlerDepth = 0;
+};
+
+struct Frame {
+  RunState state;
+  EventEntry events[kEventCount];
+  EventQueue queue;
+  GosubEntry gosub[kGosubDepth];
+  int gosubCount = 0;
+  Host* host = nullptr;
+};
+
+// The single frame of the process.
+Frame& TheFrame();
+inline RunState& State() { return TheFrame().state; }
+
+}  // namespace rt

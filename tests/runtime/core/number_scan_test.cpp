@@ -1,0 +1,124 @@
+#include <cmath>
+
+#include "runtime/core/number_scan.h"
+#include "runtime/core/strings.h"
+#include "test_host.h"
+
+namespace rt::test {
+namespace {
+
+struct Scanned {
+  ScanStatus status;
+  double value;
+  int size;
+  size_t end;
+};
+
+Scanned Scan(std::string_view t, WantedType w = WantedType::Auto) {
+  ScanResult r = ScanNumber(t, 0, w);
+  return {r.status, r.value, r.sizeCode, r.end};
+}
+
+TEST(ScanNumber, ChoosesTheTypeByForm) {
+  struct Case {
+    const char* text;
+    double value;
+    int size;
+  } cases[] = {
+      {"12", 12, kSizeInteger},
+      {"-32768", -32768, kSizeInteger},
+      {"32768", 32768, kSizeLong},
+      {"3.0", 3, kSizeInteger},
+      {"2147483647", 2147483647.0, kSizeLong},
+      {"2147483648", 2147483648.0, kSizeDouble},  // 10 digits: double class
+      {"1.5", 1.5, kSizeSingle},
+      {"0.1", static_cast<double>(0.1f), kSizeSingle},
+      {"0.10000000", 0.1, kSizeDouble},  // eight significant digits written
+      {"1E3", 1000, kSizeSingle},
+      {"1D3", 1000, kSizeDouble},
+      {"1e3", 1000, kSizeSingle},
+      {"2.5d-1", 0.25, kSizeDouble},
+      {"7!", 7, kSizeSingle},
+      {"7#", 7, kSizeDouble},
+      {"7%", 7, kSizeInteger},
+      {"70000&", 70000, kSizeLong},
+      {"1.5&", 1.5, kSizeDouble},
+      {"1 2", 12, kSizeInteger},  // blanks between characters are skipped
+      {"  -.5", -0.5, kSizeSingle},
+      {"1234567.5", 1234567.5, kSizeDouble},
+  };
+  for (const Case& c : cases) {
+    Scanned s = Scan(c.text);
+    EXPECT_EQ(s.status, ScanStatus::Ok) << c.text;
+    EXPECT_EQ(s.value, c.value) << c.text;
+    EXPECT_EQ(s.size, c.size) << c.text;
+  }
+}
+
+TEST(ScanNumber, LimitsAndPositions) {
+  // 28 significant digits; later integer digits only move the exponent.
+  Scanned s = Scan("12345678901234567890123456789");
+  EXPECT_EQ(s.status, ScanStatus::Ok);
+  EXPECT_EQ(s.value, 12345678901234567890123456780.0);
+  EXPECT_EQ(Scan("1E511", WantedType::Auto).status, ScanStatus::Overflow);  // single range
+  EXPECT_EQ(Scan("1D512").status, ScanStatus::Overflow);
+  EXPECT_EQ(Scan("1D-512").value, 0);
+  EXPECT_EQ(Scan("1D-512").status, ScanStatus::Ok);
+  EXPECT_EQ(Scan("1D308").status, ScanStatus::Ok);
+  EXPECT_EQ(Scan("1D309").status, ScanStatus::Overflow);
+  // An exponent letter after a blank is not an exponent.
+  s = Scan("1 E3");
+  EXPECT_EQ(s.value, 1);
+  EXPECT_EQ(s.end, 1u);
+  EXPECT_EQ(Scan("12abc").end, 2u);
+  EXPECT_EQ(Scan("abc").status, ScanStatus::NoNumber);
+  EXPECT_EQ(Scan("-").status, ScanStatus::NoNumber);
+  // Wanted types store directly; integers round to nearest even.
+  EXPECT_EQ(Scan("2.5", WantedType::Integer).value, 2);
+  EXPECT_EQ(Scan("3.5", WantedType::Integer).value, 4);
+  EXPECT_EQ(Scan("32768", WantedType::Integer).status, ScanStatus::Overflow);
+  EXPECT_EQ(Scan("256", WantedType::Byte).status, ScanStatus::Overflow);
+  EXPECT_EQ(Scan("0.1", WantedType::Double).value, 0.1);
+  EXPECT_EQ(Scan("3.5E38", WantedType::Single).status, ScanStatus::Overflow);
+}
+
+TEST(ScanRadix, HexAndOctal) {
+  EXPECT_EQ(ScanRadix("&H1F", 0).value, 31);
+  EXPECT_EQ(ScanRadix("&hff", 0).value, 255);
+  EXPECT_EQ(ScanRadix("&O17", 0).value, 15);
+  EXPECT_EQ(ScanRadix("&O18", 0).end, 3u);  // 8 is not an octal digit
+  EXPECT_EQ(ScanRadix("&X1", 0).status, ScanStatus::NoNumber);
+}
+
+class ValTest : public RuntimeTest {};
+
+TEST_F(ValTest, Examples) {
+  EXPECT_EQ(ValOf(" -12"), -12);
+  EXPECT_EQ(ValOf("1E3"), 1000);
+  EXPECT_EQ(ValOf("1D3"), 1000);
+  EXPECT_EQ(ValOf("&H1F"), 31);
+  EXPECT_EQ(ValOf("&o10"), 8);
+  EXPECT_EQ(ValOf("&HZ"), 0);
+  EXPECT_EQ(ValOf("&H"), 0);
+  EXPECT_EQ(ValOf("+a"), 0);
+  EXPECT_EQ(ValOf("1 2"), 1);  // the number ends at the first blank
+  EXPECT_EQ(ValOf("12abc"), 12);
+  EXPECT_EQ(ValOf(""), 0);
+  EXPECT_EQ(ValOf("   "), 0);
+  EXPECT_EQ(ValOf(".5"), 0.5);
+  EXPECT_EQ(ValOf("-.5"), -0.5);
+  EXPECT_EQ(ValOf("X2"), 0);
+  EXPECT_EQ(ValOf("0.1"), static_cast<double>(0.1f));
+  EXPECT_EQ(ValOf("0.10000000"), 0.1);
+  EXPECT_EQ(ValOf("26a2b1"), 26);
+}
+
+TEST_F(ValTest, PopsItsArgumentAndOverflowIsError6) {
+  PushStringConst("42", 2);
+  EXPECT_EQ(Val(), 42);
+  EXPECT_EQ(StringStackDepth(), 0);
+  ExpectError([] { ValOf("1D400"); }, 6, 0x9F01);
+}
+
+}  // namespace
+}  // namespace rt::test

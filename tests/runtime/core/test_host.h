@@ -1,0 +1,97 @@
+// A host for in-process tests of the run-time core: it counts polls, records
+// what the frame asks of it and can be told to close the window.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "runtime/core/frame.h"
+
+namespace rt::test {
+
+struct ReportedError {
+  int number = 0;
+  int line = 0;
+  uint32_t site = 0;
+  std::string module;
+};
+
+class TestHost : public Host {
+ public:
+  bool PollHost() override {
+    ++polls;
+    pollStatements.push_back(statements);
+    if (onPoll) onPoll();
+    return !quit;
+  }
+  void ReportRuntimeError(const ModuleRecord* module, int number, int line,
+                          uint32_t site) override {
+    reports.push_back({number, line, site, module ? module->name : ""});
+    if (onReport) onReport();
+  }
+  void EndWait(bool breakFlag, const std::string& text) override {
+    waits.push_back(text);
+    lastWaitBreak = breakFlag;
+  }
+  void ProgramExit() override {
+    ++exits;
+    BeginShutdown();
+  }
+
+  int polls = 0;
+  int statements = 0;  // counted by the test's own statements
+  std::vector<int> pollStatements;
+  bool quit = false;
+  std::function<void()> onPoll;
+  std::function<void()> onReport;
+  std::vector<ReportedError> reports;
+  std::vector<std::string> waits;
+  bool lastWaitBreak = false;
+  int exits = 0;
+};
+
+// A fixture with a fresh run-time served by a TestHost.
+class RuntimeTest : public ::testing::Test {
+ protected:
+  void SetUp() override { InitRuntime(&host, 10); }
+  void TearDown() override { ShutdownRuntime(); }
+
+  // Runs code that must raise the given error, and checks what was reported.
+  void ExpectError(const std::function<void()>& code, int number, uint32_t site) {
+    size_t before = host.reports.size();
+    bool ended = false;
+    try {
+      code();
+    } catch (const ProgramEnd&) {
+      ended = true;
+    }
+    ASSERT_TRUE(ended) << "expected error " << number;
+    ASSERT_EQ(host.reports.size(), before + 1);
+    EXPECT_EQ(host.reports.back().number, number);
+    EXPECT_EQ(host.reports.back().site, site) << std::hex << host.reports.back().site;
+    // Let the next error be raised in the same test.
+    State().raising = false;
+  }
+
+  TestHost host;
+};
+
+// UTF-8 text as the CP932 bytes the run-time works with.
+inline std::string Cp932(const std::string& utf8) {
+  iconv_t cd = iconv_open("CP932", "UTF-8");
+  std::string out(utf8.size() * 2 + 4, '\0');
+  char* in = const_cast<char*>(utf8.data());
+  size_t inLeft = utf8.size();
+  char* o = out.data();
+  size_t outLeft = out.size();
+  iconv(cd, &in, &inLeft, &o, &outLeft);
+  iconv_close(cd);
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+}  // namespace rt::test
