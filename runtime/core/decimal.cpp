@@ -70,6 +70,18 @@ void ExactLeadingDigits(double v, int count, LeadingDigits& out) {
   out.digits[count] = '\0';
   int bits = 64 - __builtin_clzll(mantissa);
   // Small cases fit in 128 bits: mantissa * 2^k, or mantissa * 5^-k / 10^-k.
+  if (k >= 0 && bits + k <= 64) {
+    char buf[24];
+    uint64_t n = mantissa << k;
+    int len = 0;
+    do {
+      buf[len++] = static_cast<char>('0' + n % 10);
+      n /= 10;
+    } while (n);
+    for (int i = 0; i < count; ++i) out.digits[i] = i < len ? buf[len - 1 - i] : '0';
+    out.exponent = len - 1;
+    return;
+  }
   if (k >= 0 && bits + k <= 127) {
     unsigned __int128 n = static_cast<unsigned __int128>(mantissa) << k;
     out.exponent = DigitsOf(n, count, out.digits) - 1;

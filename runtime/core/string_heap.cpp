@@ -104,8 +104,8 @@ char* Allocate(StringValue* owner, uint32_t n, const char* bytes) {
     }
     h.units = units;
     h.used = 0;
-  } else {
-    // The source may lie in the heap, which can move below.
+  } else if (h.units * kHeapUnit - h.used < need) {
+    // Compaction or growth moves the heap; a source inside it is copied first.
     if (bytes >= h.base && bytes < h.base + h.units * kHeapUnit) {
       scratch = static_cast<char*>(std::malloc(n));
       if (!scratch) {
@@ -115,16 +115,14 @@ char* Allocate(StringValue* owner, uint32_t n, const char* bytes) {
       std::memcpy(scratch, bytes, n);
       bytes = scratch;
     }
-    if (h.units * kHeapUnit - h.used < need) {
-      Compact(h);
-      size_t free = h.units * kHeapUnit - h.used;
-      if (free < need) {
-        size_t units = h.units + (need - free) / kHeapUnit + 1;
-        ResizeHeap(h, units, 0xC503);
-        if (h.units != units) {
-          std::free(scratch);
-          return nullptr;
-        }
+    Compact(h);
+    size_t free = h.units * kHeapUnit - h.used;
+    if (free < need) {
+      size_t units = h.units + (need - free) / kHeapUnit + 1;
+      ResizeHeap(h, units, 0xC503);
+      if (h.units != units) {
+        std::free(scratch);
+        return nullptr;
       }
     }
   }
