@@ -120,6 +120,8 @@ class Double {
 inline int32_t Cint(Value v) { return rt::RoundToLong(v.get()); }
 // INT()
 inline Value Int(Value v) { return rt::FloorValue(v.get()); }
+// ABS()
+inline Value Abs(Value v) { return v.get() < 0 ? -v.get() : v.get(); }
 
 class Str;
 
@@ -192,6 +194,17 @@ inline bool operator==(StrExpr a, StrExpr b) {
   return rt::CompareStrings() == 0;
 }
 inline bool operator!=(StrExpr a, StrExpr b) { return !(a == b); }
+// Ordering by unsigned bytes: CompareStrings gives 1 when a sorts after b.
+inline bool operator<(StrExpr a, StrExpr b) {
+  InOrder(a, b);
+  return rt::CompareStrings() == 2;
+}
+inline bool operator>(StrExpr a, StrExpr b) {
+  InOrder(a, b);
+  return rt::CompareStrings() == 1;
+}
+inline bool operator<=(StrExpr a, StrExpr b) { return !(a > b); }
+inline bool operator>=(StrExpr a, StrExpr b) { return !(a < b); }
 
 // MID$(s, start, count)
 inline StrExpr Mid(StrExpr s, Value start, Value count) {
@@ -259,6 +272,19 @@ class Array {
     rt::ElementRef r{ElementType<T>::code, N, sizeof(T), &desc_, &bounds_, {}};
     int i = 0;
     ((r.subscripts[i++] = static_cast<uint32_t>(Cint(Value(subscripts)))), ...);
+    // The common case inline; the run-time raises the errors.
+    if (desc_.data && bounds_.dimensions == N) {
+      uint64_t offset = 0;
+      bool inside = true;
+      for (int d = N - 1; d >= 0; --d) {
+        if (r.subscripts[d] >= bounds_.counts[d]) {
+          inside = false;
+          break;
+        }
+        offset = offset * bounds_.counts[d] + r.subscripts[d];
+      }
+      if (inside) return static_cast<T*>(desc_.data)[offset];
+    }
     return *static_cast<T*>(rt::ElementAddress(r));
   }
 

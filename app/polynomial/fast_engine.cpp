@@ -1,0 +1,366 @@
+// The fast engine. It gives exactly the rows, order, bits, marks and errors
+// of the reference engine, using what the literal algorithms guarantee:
+//
+// - After collection each class of rows with equal exponents either vanishes
+//   or survives in its first row of non-zero magnitude, holding the
+//   left-to-right sum of the class in row order. Rows of magnitude 0 never
+//   change a value.
+// - Exact regime (signs +1/-1, whole magnitudes, the product of the factors'
+//   magnitude sums below 2^53): every value and partial sum is an exact
+//   integer, so the factors are multiplied one by one and collected in a hash
+//   map after each step, carrying for each monomial its smallest product-row
+//   index. Monomials whose sum is 0 are kept: their row still decides where a
+//   later class survives.
+// - Otherwise, while no overflow is possible, the product rows are walked in
+//   order, each computed exactly as the reference does and folded into its
+//   class's running sum.
+// - Where overflow is possible the reference runs, so that the error and the
+//   marks before it are the same.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "app/polynomial/class_map.h"
+#include "app/polynomial/exchange_order.h"
+#include "app/polynomial/lines.h"
+#include "app/polynomial/polynomial.h"
+#include "runtime/core/basic.h"
+
+namespace poly {
+namespace {
+
+using u128 = unsigned __int128;
+constexpr u128 kNoRow = ~u128{0};
+constexpr int kPollEvery = 1 << 16;
+
+// Keeps the window served during long work.
+void Poll(int16_t line) { basic::Stmt(line); }
+
+// Exponent vectors packed into one integer, a bit field per letter wide
+// enough for the largest sum that letter can reach.
+struct PackedKeys {
+  using Key = u128;
+  struct Traits {
+    static uint64_t Hash(u128 k) {
+      return MixHash(static_cast<uint64_t>(k) ^ MixHash(static_cast<uint64_t>(k >> 64)));
+    }
+    static bool Equal(u128 a, u128 b) { return a == b; }
+  };
+  std::vector<int> shift, width;
+
+  Key Make(const double* exps) const {
+    u128 k = 0;
+    for (size_t i = 0; i < shift.size(); ++i)
+      k |= static_cast<u128>(static_cast<uint64_t>(exps[i])) << shift[i];
+    return k;
+  }
+  Key Add(Key a, Key b) const { return a + b; }
+  void Exps(Key k, double* out) const {
+    for (size_t i = 0; i < shift.size(); ++i) {
+      u128 mask = width[i] >= 64 ? ~uint64_t{0} : ((uint64_t{1} << width[i]) - 1);
+      out[i] = static_cast<double>(static_cast<uint64_t>((k >> shift[i]) & mask));
+    }
+  }
+};
+
+// Exponent vectors as they are, compared as numbers.
+struct WideKeys {
+  using Key = std::vector<double>;
+  struct Traits {
+    static uint64_t Hash(const Key& k) {
+      uint64_t h = 0x9e3779b97f4a7c15ull;
+      for (double d : k) {
+        double canonical = d == 0 ? 0.0 : d;
+        uint64_t bits;
+        std::memcpy(&bits, &canonical, sizeof bits);
+        h = MixHash(h ^ bits);
+      }
+      return h;
+    }
+    static bool Equal(const Key& a, const Key& b) {
+      for (size_t i = 0; i < a.size(); ++i)
+        if (!(a[i] == b[i])) return false;
+      return true;
+    }
+  };
+  int letters = 0;
+
+  Key Make(const double* exps) const { return Key(exps, exps + letters); }
+  Key Add(const Key& a, const Key& b) const {
+    Key r(letters);
+    for (int i = 0; i < letters; ++i) r[i] = a[i] + b[i];
+    return r;
+  }
+  void Exps(const Key& k, double* out) const { std::copy(k.begin(), k.end(), out); }
+};
+
+struct Survivor {
+  u128 row;
+  double sign, magnitude;
+  size_t index;  // into the survivor exponent store
+};
+
+class FastEngine : public Engine {
+ public:
+  ExpandResult Expand(const Factors& in, ProgressOutput& out) override;
+  void Collect(ProgressOutput& out) override;
+  AnswerRows Ordered() override;
+
+ private:
+  bool OverflowPossible(const Factors& in) const;
+  bool ExactRegime(const Factors& in) const;
+  bool Packable(const Factors& in, PackedKeys& codec) const;
+  template <class Codec>
+  void ExactProduct(const Factors& in, const Codec& codec);
+  template <class Codec>
+  void StreamRows(const Factors& in, const Codec& codec);
+
+  std::unique_ptr<Engine> reference_;
+  int letterCount_ = 0;
+  double rowCount_ = 0;
+  std::vector<Survivor> survivors_;
+  std::vector<double> exps_;  // letterCount_ exponents per survivor
+};
+
+bool FastEngine::OverflowPossible(const Factors& in) const {
+  long double logBound = 0;
+  long double rows = 1;
+  for (const auto& factor : in.terms) {
+    long double maxSign = 1, magSum = 0;
+    for (const auto& t : factor) {
+      maxSign = std::max(maxSign, std::fabs(static_cast<long double>(t[0])));
+      magSum += std::fabs(static_cast<long double>(t[1]));
+    }
+    logBound += std::log2(maxSign) + std::log2(std::max(magSum, 1.0L));
+    rows *= factor.size();
+  }
+  if (logBound > 1000 || rows > 1e36L) return true;
+  for (int k = 0; k < in.letterCount; ++k) {
+    long double sum = 0;
+    for (const auto& factor : in.terms) {
+      long double m = 0;
+      for (const auto& t : factor) m = std::max(m, std::fabs(static_cast<long double>(t[2 + k])));
+      sum += m;
+    }
+    if (sum > 1e300L) return true;
+  }
+  return false;
+}
+
+bool FastEngine::ExactRegime(const Factors& in) const {
+  constexpr u128 kLimit = u128{1} << 53;
+  u128 bound = 1;
+  for (const auto& factor : in.terms) {
+    u128 sum = 0;
+    for (const auto& t : factor) {
+      if (t[0] != 1 && t[0] != -1) return false;
+      double m = t[1];
+      if (!(m >= 0 && m < 9007199254740992.0 && m == std::floor(m))) return false;
+      sum += static_cast<u128>(m);
+    }
+    if (sum >= kLimit) return false;
+    bound *= sum == 0 ? 1 : sum;
+    if (bound >= kLimit) return false;
+  }
+  return true;
+}
+
+bool FastEngine::Packable(const Factors& in, PackedKeys& codec) const {
+  int shift = 0;
+  for (int k = 0; k < in.letterCount; ++k) {
+    uint64_t total = 0;
+    for (const auto& factor : in.terms) {
+      double most = 0;
+      for (const auto& t : factor) {
+        double e = t[2 + k];
+        if (!(e >= 0 && e == std::floor(e) && e < 1e15) || std::signbit(e)) return false;
+        most = std::max(most, e);
+      }
+      total += static_cast<uint64_t>(most);
+    }
+    int width = total == 0 ? 0 : 64 - __builtin_clzll(total);
+    codec.shift.push_back(shift);
+    codec.width.push_back(width);
+    shift += width;
+    if (shift > 128) return false;
+  }
+  return true;
+}
+
+template <class Codec>
+void FastEngine::ExactProduct(const Factors& in, const Codec& codec) {
+  using Key = typename Codec::Key;
+  struct Class {
+    int64_t sum;
+    u128 row;
+  };
+  using Map = ClassMap<Key, Class, typename Codec::Traits>;
+  std::vector<double> zero(in.letterCount, 0.0);
+  Map current;
+  bool inserted;
+  current.Find(codec.Make(zero.data()), Class{1, 0}, inserted);
+  int work = 0;
+  for (const auto& factor : in.terms) {
+    const u128 radix = factor.size();
+    std::vector<Key> termKeys;
+    std::vector<int64_t> termValues;
+    std::vector<u128> termIndex;
+    for (size_t m = 0; m < factor.size(); ++m) {
+      if (factor[m][1] == 0) continue;  // a row with this term has magnitude 0
+      termKeys.push_back(codec.Make(factor[m].data() + 2));
+      termValues.push_back(static_cast<int64_t>(factor[m][0] * factor[m][1]));
+      termIndex.push_back(m);
+    }
+    Map next(current.size() * termKeys.size());
+    for (size_t e = 0; e < current.size(); ++e) {
+      const Class c = current.value(e);
+      const Key base = current.key(e);
+      for (size_t t = 0; t < termKeys.size(); ++t) {
+        if (++work == kPollEvery) {
+          work = 0;
+          Poll(line::kExpandRow);
+        }
+        u128 row = c.row * radix + termIndex[t];
+        Class& n = next.Find(codec.Add(base, termKeys[t]), Class{0, row}, inserted);
+        n.sum += c.sum * termValues[t];
+        if (row < n.row) n.row = row;
+      }
+    }
+    current = std::move(next);
+  }
+  for (size_t e = 0; e < current.size(); ++e) {
+    const Class& c = current.value(e);
+    if (c.sum == 0) continue;
+    survivors_.push_back({c.row, c.sum > 0 ? 1.0 : -1.0, static_cast<double>(c.sum > 0 ? c.sum : -c.sum),
+                          exps_.size()});
+    exps_.resize(exps_.size() + in.letterCount);
+    codec.Exps(current.key(e), exps_.data() + survivors_.back().index);
+  }
+}
+
+template <class Codec>
+void FastEngine::StreamRows(const Factors& in, const Codec& codec) {
+  using Key = typename Codec::Key;
+  struct Class {
+    u128 row;
+    double acc, sign, magnitude;
+    bool later;
+  };
+  const int f = static_cast<int>(in.terms.size());
+  const int letters = in.letterCount;
+  ClassMap<Key, Class, typename Codec::Traits> classes;
+  std::vector<size_t> index(f, 0);
+  std::vector<double> sign(f), magnitude(f), exps(static_cast<size_t>(f) * letters);
+  // Prefix values from level `from` on, computed left to right as the
+  // reference computes each row.
+  auto recompute = [&](int from) {
+    for (int level = from; level < f; ++level) {
+      const std::vector<double>& t = in.terms[level][index[level]];
+      sign[level] = (level == 0 ? 1.0 : sign[level - 1]) * t[0];
+      magnitude[level] = (level == 0 ? 1.0 : magnitude[level - 1]) * t[1];
+      for (int k = 0; k < letters; ++k)
+        exps[level * letters + k] = (level == 0 ? 0.0 : exps[(level - 1) * letters + k]) + t[2 + k];
+    }
+  };
+  recompute(0);
+  int work = 0;
+  bool inserted;
+  for (u128 row = 0;; ++row) {
+    if (++work == kPollEvery) {
+      work = 0;
+      Poll(line::kExpandRow);
+    }
+    const double s = sign[f - 1], p = magnitude[f - 1];
+    const double* e = exps.data() + static_cast<size_t>(f - 1) * letters;
+    if (p != 0) {
+      Class& c = classes.Find(codec.Make(e), Class{row, 0, s, p, false}, inserted);
+      if (inserted) c.acc = s * p;
+      else {
+        c.acc = s * p + c.acc;
+        c.later = true;
+      }
+    } else if (Class* c = classes.Lookup(codec.Make(e))) {
+      c->later = true;
+    }
+    int level = f - 1;
+    while (level >= 0 && ++index[level] == in.terms[level].size()) index[level--] = 0;
+    if (level < 0) break;
+    recompute(level);
+  }
+  for (size_t i = 0; i < classes.size(); ++i) {
+    const Class& c = classes.value(i);
+    double s = c.sign, m = c.magnitude;
+    if (c.later) {
+      if (c.acc == 0) continue;
+      s = c.acc > 0 ? 1 : -1;
+      m = std::fabs(c.acc);
+    }
+    survivors_.push_back({c.row, s, m, exps_.size()});
+    exps_.resize(exps_.size() + letters);
+    codec.Exps(classes.key(i), exps_.data() + survivors_.back().index);
+  }
+}
+
+ExpandResult FastEngine::Expand(const Factors& in, ProgressOutput& out) {
+  basic::Stmt(line::kExpandCheck);
+  reference_.reset();
+  survivors_.clear();
+  exps_.clear();
+  letterCount_ = in.letterCount;
+  if (!HasProduct(in.factorCount)) return ExpandResult::NoProduct;
+  if (OverflowPossible(in)) {
+    reference_ = MakeReferenceEngine();
+    return reference_->Expand(in, out);
+  }
+  rowCount_ = 1;
+  for (const auto& factor : in.terms) rowCount_ *= static_cast<double>(factor.size());
+
+  PackedKeys packed;
+  const bool pack = Packable(in, packed);
+  WideKeys wide;
+  wide.letters = in.letterCount;
+  if (ExactRegime(in)) {
+    if (pack) ExactProduct(in, packed);
+    else ExactProduct(in, wide);
+  } else {
+    if (pack) StreamRows(in, packed);
+    else StreamRows(in, wide);
+  }
+  std::sort(survivors_.begin(), survivors_.end(),
+            [](const Survivor& a, const Survivor& b) { return a.row < b.row; });
+  basic::Stmt(line::kExpandProgress);
+  out.Marks(MarksUpTo(rowCount_));
+  return ExpandResult::Done;
+}
+
+void FastEngine::Collect(ProgressOutput& out) {
+  if (reference_) return reference_->Collect(out);
+  basic::Stmt(line::kCollectHeader);
+  out.BeginCollection();
+  basic::Stmt(line::kCollectRow);
+  out.Marks(MarksUpTo(rowCount_ - 1));
+}
+
+AnswerRows FastEngine::Ordered() {
+  if (reference_) return reference_->Ordered();
+  basic::Stmt(line::kOrderCount);
+  AnswerRows rows;
+  rows.letterCount = letterCount_;
+  rows.cells.reserve(survivors_.size() * rows.columns());
+  for (const Survivor& s : survivors_) {
+    rows.cells.push_back(s.sign);
+    rows.cells.push_back(s.magnitude);
+    rows.cells.insert(rows.cells.end(), exps_.begin() + s.index,
+                      exps_.begin() + s.index + letterCount_);
+  }
+  basic::Stmt(line::kOrderPass);
+  ExchangeSortPasses(rows);
+  return rows;
+}
+
+}  // namespace
+
+std::unique_ptr<Engine> MakeFastEngine() { return std::make_unique<FastEngine>(); }
+
+}  // namespace poly

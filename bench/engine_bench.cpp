@@ -1,0 +1,103 @@
+// The polynomial engines: the reference against the fast engine where the
+// reference finishes, the fast engine alone on the large cases, and the
+// ordering of a large answer. Progress marks are counted, not printed.
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <string>
+
+#include "app/expander/parser.h"
+#include "app/polynomial/exchange_order.h"
+#include "app/polynomial/polynomial.h"
+#include "app/polynomial/term_text.h"
+
+namespace {
+
+class NullHost : public rt::Host {
+ public:
+  bool PollHost() override { return true; }
+  void ReportRuntimeError(const rt::ModuleRecord*, int, int, uint32_t) override {}
+  void EndWait(bool, const std::string&) override {}
+  void ProgramExit() override { rt::BeginShutdown(); }
+};
+
+class CountingOutput : public poly::ProgressOutput {
+ public:
+  void Marks(double n) override { marks += n; }
+  void BeginCollection() override {}
+  double marks = 0;
+};
+
+NullHost host;
+
+poly::Factors Parse(const std::string& text) {
+  rt::InitRuntime(&host, 10);
+  expander::Parser parser;
+  parser.LetterTable.Dim(26);
+  for (int k = 1; k <= 26; ++k) parser.LetterTable(k) = poly::PlainLetter(k).c_str();
+  basic::Str t;
+  t = text.c_str();
+  parser.ParseExpression(t, nullptr);
+  return parser.Factors();
+}
+
+void RunEngine(benchmark::State& state, const std::string& text, bool fast) {
+  poly::Factors factors = Parse(text);
+  size_t terms = 0;
+  double marks = 0;
+  for (auto _ : state) {
+    auto engine = fast ? poly::MakeFastEngine() : poly::MakeReferenceEngine();
+    CountingOutput out;
+    engine->Expand(factors, out);
+    engine->Collect(out);
+    terms = engine->Ordered().count();
+    marks = out.marks;
+  }
+  state.counters["terms"] = static_cast<double>(terms);
+  state.counters["marks"] = marks;
+}
+
+void Reference_ABCDE_4(benchmark::State& s) { RunEngine(s, "(a+b+c+d+e)4", false); }
+void Fast_ABCDE_4(benchmark::State& s) { RunEngine(s, "(a+b+c+d+e)4", true); }
+void Reference_Intro(benchmark::State& s) { RunEngine(s, "(-256a+b)2(a+b-c)3(a-c)2", false); }
+void Fast_Intro(benchmark::State& s) { RunEngine(s, "(-256a+b)2(a+b-c)3(a-c)2", true); }
+void Fast_ABCDE_10(benchmark::State& s) { RunEngine(s, "(a+b+c+d+e)10", true); }
+void Fast_ABCDEFGHI_10(benchmark::State& s) { RunEngine(s, "(a+b+c+d+e+f+g+h+i)10", true); }
+void Fast_Big_Coefficients(benchmark::State& s) {
+  RunEngine(s, "(99999999a+99999999b+99999999c)10", true);
+}
+void Reference_Big_Coefficients_5(benchmark::State& s) {
+  RunEngine(s, "(99999999a+99999999b+99999999c)5", false);
+}
+void Fast_Big_Coefficients_5(benchmark::State& s) {
+  RunEngine(s, "(99999999a+99999999b+99999999c)5", true);
+}
+
+BENCHMARK(Reference_ABCDE_4)->Unit(benchmark::kMillisecond);
+BENCHMARK(Fast_ABCDE_4)->Unit(benchmark::kMillisecond);
+BENCHMARK(Reference_Intro)->Unit(benchmark::kMillisecond);
+BENCHMARK(Fast_Intro)->Unit(benchmark::kMillisecond);
+BENCHMARK(Reference_Big_Coefficients_5)->Unit(benchmark::kMillisecond);
+BENCHMARK(Fast_Big_Coefficients_5)->Unit(benchmark::kMillisecond);
+BENCHMARK(Fast_ABCDE_10)->Unit(benchmark::kMillisecond);
+BENCHMARK(Fast_ABCDEFGHI_10)->Unit(benchmark::kMillisecond);
+BENCHMARK(Fast_Big_Coefficients)->Unit(benchmark::kMillisecond);
+
+// The ordering passes of a 100,000-term answer over five letters.
+void Ordering_100000_Terms(benchmark::State& state) {
+  std::mt19937 rng(3);
+  poly::AnswerRows rows;
+  rows.letterCount = 5;
+  for (int i = 0; i < 100000; ++i) {
+    rows.cells.insert(rows.cells.end(), {1, static_cast<double>(i)});
+    for (int k = 0; k < 5; ++k) rows.cells.push_back(static_cast<double>(rng() % 20));
+  }
+  for (auto _ : state) {
+    poly::AnswerRows copy = rows;
+    poly::ExchangeSortPasses(copy);
+    benchmark::DoNotOptimize(copy.cells.data());
+  }
+}
+BENCHMARK(Ordering_100000_Terms)->Unit(benchmark::kMillisecond);
+
+}  // namespace

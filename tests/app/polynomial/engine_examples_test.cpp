@@ -1,0 +1,95 @@
+#include <cmath>
+
+#include "engine_harness.h"
+
+namespace poly::test {
+namespace {
+
+using rt::test::RuntimeTest;
+
+class EngineExamples : public RuntimeTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  Outcome Expand(const std::string& text) { return RunExpression(host, text, GetParam()); }
+};
+
+TEST_P(EngineExamples, DifferenceOfSquares) {
+  Outcome o = Expand("(a+b)(a-b)");
+  ASSERT_TRUE(o.product);
+  EXPECT_EQ(o.Answer(), "+a2-b2");
+  ASSERT_EQ(o.rows.count(), 2u);
+  EXPECT_EQ(std::vector<double>(o.rows.row(0), o.rows.row(0) + 4), (std::vector<double>{1, 1, 2, 0}));
+  EXPECT_EQ(std::vector<double>(o.rows.row(1), o.rows.row(1) + 4), (std::vector<double>{-1, 1, 0, 2}));
+}
+
+TEST_P(EngineExamples, IntroductionExamples) {
+  EXPECT_EQ(Expand("(26a2b+c)(3a-2b2)(2ab-1)").Answer(),
+            "+156a4b2-104a3b4-78a3b+6a2bc+52a2b3-4ab3c-3ac+2b2c");
+  Outcome o = Expand("(-256a+b)2(a+b-c)3(a-c)2");
+  EXPECT_EQ(o.rows.count(), 30u);
+  EXPECT_EQ(o.Answer().rfind("+65536a7-327680a6c+196096a6b", 0), 0u) << o.Answer();
+  // 972 product rows: nine marks in each phase.
+  EXPECT_EQ(o.progress, (std::vector<std::pair<char, double>>{{'+', 9}, {'C', 0}, {'+', 9}}));
+}
+
+TEST_P(EngineExamples, PowersConstantsAndCoefficients) {
+  EXPECT_EQ(Expand("(a+b)3").Answer(), "+a3+3a2b+3ab2+b3");
+  EXPECT_EQ(Expand("(a+b)2").Answer(), "+a2+2ab+b2");
+  EXPECT_EQ(Expand("(a+b)10").Answer(),
+            "+a10+10a9b+45a8b2+120a7b3+210a6b4+252a5b5+210a4b6+120a3b7+45a2b8+10ab9+b10");
+  EXPECT_EQ(Expand("(-3)(a+b)").Answer(), "-3a-3b");
+  EXPECT_EQ(Expand("(a+1)(a-1)").Answer(), "+a2-1");
+  EXPECT_EQ(Expand("(1)(a+1)").Answer(), "+a+1");
+  // Coefficients of 16 digits and more take the exponent form.
+  EXPECT_EQ(Expand("(1000000000000000a)(10a)").Answer(), "+1D+016a2");
+  EXPECT_EQ(Expand("(999999999999999a)(a)").Answer(), "+999999999999999a2");
+  // Products beyond 2^53 come out as rounded doubles.
+  EXPECT_EQ(Expand("(9007199254740993a)(3a)").Answer(), "+2.7021597764223D+016a2");
+}
+
+TEST_P(EngineExamples, CancellationAndRevival) {
+  Outcome none = Expand("(a-a)(b+c)");
+  EXPECT_TRUE(none.product);
+  EXPECT_EQ(none.rows.count(), 0u);
+  EXPECT_EQ(none.rows.letterCount, 3);
+  // The ab class survives in its first row although its running sum passed 0.
+  EXPECT_EQ(Expand("(a-a+b)(a+b)").Answer(), "+ab+b2");
+  EXPECT_EQ(Expand("(a-a+a)(b)").Answer(), "+ab");
+}
+
+TEST_P(EngineExamples, NoProductAndMarks) {
+  Outcome single = Expand("(a+b)");
+  EXPECT_EQ(single.parse, expander::ParseOutcome::Accepted);
+  EXPECT_FALSE(single.product);
+  EXPECT_TRUE(single.progress.empty());
+  // 250 rows: marks at rows 100 and 200 in each phase.
+  Outcome o = Expand("(a+b+c+d+e)(a+b+c+d+e)(a+b)(a+b+c+d+e)");
+  EXPECT_EQ(o.progress, (std::vector<std::pair<char, double>>{{'+', 2}, {'C', 0}, {'+', 2}}));
+  Outcome few = Expand("(a+b)(a-b)");
+  EXPECT_EQ(few.progress, (std::vector<std::pair<char, double>>{{'C', 0}}));
+}
+
+TEST_P(EngineExamples, OverflowEndsWithErrorSix) {
+  Outcome o = Expand("(1D200a+b)(1D200a+b)");
+  EXPECT_EQ(o.errorNumber, 6);
+  EXPECT_EQ(o.errorLine, 4034);  // the magnitude product of ExpandProducts
+}
+
+INSTANTIATE_TEST_SUITE_P(BothEngines, EngineExamples, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Fast" : "Reference"; });
+
+TEST(TermText, Forms) {
+  auto text = [](std::vector<double> row) {
+    return TermText(row.data(), static_cast<int>(row.size()) - 2, PlainLetter);
+  };
+  EXPECT_EQ(text({1, 26, 2, 1}), "+26a2b");
+  EXPECT_EQ(text({-1, 3, 0, 0}), "-3");
+  EXPECT_EQ(text({1, 1, 1, 0}), "+a");
+  EXPECT_EQ(text({1, 1, 0, 0}), "+1");
+  EXPECT_EQ(text({2, 1, 0, 3}), "-b3");  // any sign other than 1 is written "-"
+  EXPECT_EQ(text({1, 0.5, 1.5, 0}), "+.5a1.5");
+  EXPECT_EQ(text({1, 1e16, 1, 0}), "+1D+016a");
+  EXPECT_EQ(NumberText(123456789012345), "123456789012345");
+}
+
+}  // namespace
+}  // namespace poly::test

@@ -1,0 +1,85 @@
+// Runs an expression text through the parser and an engine, recording what
+// the engine shows and what it leaves, so that the reference and the fast
+// engine can be compared.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/expander/parser.h"
+#include "app/polynomial/polynomial.h"
+#include "app/polynomial/term_text.h"
+#include "runtime/core/test_host.h"
+
+namespace poly::test {
+
+// Progress as a sequence: expansion marks, the collection header, its marks.
+class RecordingOutput : public ProgressOutput {
+ public:
+  void Marks(double count) override {
+    if (count == 0) return;
+    if (events.empty() || events.back().first != '+') events.push_back({'+', 0});
+    events.back().second += count;
+  }
+  void BeginCollection() override { events.push_back({'C', 0}); }
+  std::vector<std::pair<char, double>> events;
+};
+
+struct Outcome {
+  expander::ParseOutcome parse = expander::ParseOutcome::RecognitionFailed;
+  bool product = false;
+  AnswerRows rows;
+  std::vector<std::pair<char, double>> progress;
+  int errorNumber = 0;
+  int errorLine = 0;
+
+  std::string Answer() const {
+    std::string s;
+    for (size_t i = 0; i < rows.count(); ++i) s += TermText(rows.row(i), rows.letterCount, PlainLetter);
+    return s;
+  }
+};
+
+inline void FillLetters(expander::Parser& parser) {
+  parser.LetterTable.Dim(26);
+  for (int k = 1; k <= 26; ++k) parser.LetterTable(k) = PlainLetter(k).c_str();
+}
+
+// Parses and, when accepted, expands, collects and orders with the engine.
+// A run-time error ends the run as it ends the program.
+inline Outcome RunExpression(rt::test::TestHost& host, const std::string& text, bool fast) {
+  Outcome o;
+  size_t reports = host.reports.size();
+  try {
+    expander::Parser parser;
+    FillLetters(parser);
+    basic::Str t;
+    t = text.c_str();
+    o.parse = parser.ParseExpression(t, nullptr);
+    if (o.parse == expander::ParseOutcome::Accepted) {
+      std::unique_ptr<Engine> engine = fast ? MakeFastEngine() : MakeReferenceEngine();
+      RecordingOutput out;
+      try {
+        o.product = engine->Expand(parser.Factors(), out) == ExpandResult::Done;
+        if (o.product) {
+          engine->Collect(out);
+          o.rows = engine->Ordered();
+        }
+      } catch (const rt::ProgramEnd&) {
+        o.progress = out.events;
+        throw;
+      }
+      o.progress = out.events;
+    }
+  } catch (const rt::ProgramEnd&) {
+    if (host.reports.size() > reports) {
+      o.errorNumber = host.reports.back().number;
+      o.errorLine = host.reports.back().line;
+    }
+    rt::State().raising = false;
+  }
+  return o;
+}
+
+}  // namespace poly::test
