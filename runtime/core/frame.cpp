@@ -137,6 +137,16 @@ void RaiseError(int number, uint32_t site) {
   LeaveProgram();
 }
 
+void ServeInterruptRequest() {
+  Frame& f = TheFrame();
+  EventEntry& interrupt = f.events[kInterruptEvent];
+  if (!(interrupt.flags & kEventEnabled) || !(interrupt.flags & kEventPending)) return;
+  interrupt.flags &= ~kEventPending;
+  for (int i = 0; i < f.queue.count; ++i) f.events[f.queue.events[i]].flags &= ~kEventPending;
+  f.queue.count = 0;
+  if (!(interrupt.flags & kEventRunning)) InterruptSequence();
+}
+
 void PostEvent(uint16_t event) {
   Frame& f = TheFrame();
   if (event >= kEventCount) return;
@@ -157,10 +167,7 @@ const Handler* NextEvent() {
   RunState& s = f.state;
   EventEntry& interrupt = f.events[kInterruptEvent];
   if ((interrupt.flags & kEventEnabled) && (interrupt.flags & kEventPending)) {
-    interrupt.flags &= ~kEventPending;
-    for (int i = 0; i < f.queue.count; ++i) f.events[f.queue.events[i]].flags &= ~kEventPending;
-    f.queue.count = 0;
-    if (!(interrupt.flags & kEventRunning)) InterruptSequence();
+    ServeInterruptRequest();
     return nullptr;
   }
   if (s.inCallback) return nullptr;

@@ -48,6 +48,10 @@ void SetTerminatingFlag();
 void RaiseError(int number, uint32_t site);
 
 void PostEvent(uint16_t event);
+// The interrupt request, when it is pending: clears it and, when event 1 is
+// enabled and not running, shows the interrupt text, waits and ends the
+// program. Returns only when nothing ended.
+void ServeInterruptRequest();
 // The next event handler to dispatch, or null.
 const Handler* NextEvent();
 // Binds a handler to an event and sets its enabled bit (ON ... GOSUB with ON).

@@ -39,6 +39,23 @@ class Host {
   // The one shutdown sequence; must call rt::BeginShutdown() before it
   // releases the run-time's resources.
   virtual void ProgramExit() = 0;
+
+  // The text screen of the main window, for PRINT, INPUT, CLS and COLOR.
+  // Writes CP932 bytes at the cursor; false when there is no text screen.
+  virtual bool ScreenWrite(const char* /*bytes*/, size_t /*length*/) { return false; }
+  // Reads a typed line of at most capacity bytes. On failure, failure is 0
+  // when the window has gone (the program ends quietly) or a run-time error.
+  virtual bool ReadLine(std::string& /*line*/, size_t /*capacity*/, int& failure) {
+    failure = 0;
+    return false;
+  }
+  virtual int CursorColumn() { return 0; }
+  virtual int PrintWidth() { return 0; }
+  // CLS and COLOR: 0, or the run-time error number to raise.
+  virtual int ClearScreen(int /*mode*/) { return 1000; }
+  virtual int SetColors(int /*color*/, int /*back*/, int /*fore*/, int /*attribute*/, int /*which*/) {
+    return 1000;
+  }
 };
 
 using Handler = std::function<void()>;

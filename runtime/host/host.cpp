@@ -1,0 +1,308 @@
+#include "runtime/host/host.h"
+
+#include <cstring>
+
+#include "runtime/core/frame.h"
+#include "runtime/host/host_texts.h"
+#include "runtime/host/line_editor.h"
+#include "runtime/platform/encoding.h"
+
+namespace host {
+
+using namespace platform;
+
+Host& TheHost() {
+  static Host host;
+  return host;
+}
+
+namespace {
+constexpr WindowHandle kMainHandle = 1;
+
+inline int Low(int64_t v) { return static_cast<int>(v & 0xFFFF); }
+inline int High(int64_t v) { return static_cast<int>((v >> 16) & 0xFFFF); }
+}  // namespace
+
+void Host::SetBaseName(const char* programFile) {
+  // What follows the last "\", "/" or ":", stepping over double-byte
+  // characters so that a trail byte is never taken for a separator; cut at
+  // the last ".".
+  std::string name;
+  const char* p = programFile ? programFile : "";
+  size_t start = 0, i = 0, n = std::strlen(p);
+  while (i < n) {
+    unsigned char c = static_cast<unsigned char>(p[i]);
+    if (IsLeadByte(c) && i + 1 < n) {
+      i += 2;
+      continue;
+    }
+    if (c == '\\' || c == '/' || c == ':') start = i + 1;
+    ++i;
+  }
+  name.assign(p + start, n - start);
+  size_t dot = name.rfind('.');
+  if (dot != std::string::npos) name.resize(dot);
+  exeBaseName_ = name;
+}
+
+void Host::CopyOptions(const uint8_t* o, size_t size) {
+  std::array<uint8_t, kRunOptionsSize> b{};
+  if (o) std::memcpy(b.data(), o, std::min(size, b.size()));
+  auto word16 = [&](size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); };
+  optionTable_.fill(0);
+  for (int w = 0; w <= 7; ++w) optionTable_[w] = b[32 + w];
+  optionTable_[8] = b[74];
+  optionTable_[9] = b[75];
+  for (int w = 10; w <= 15; ++w) optionTable_[w] = b[78 + (w - 10)];
+  optionTable_[17] = b[85];
+  optionTable_[18] = b[96];
+  optionTable_[19] = word16(97);
+  for (int w = 20; w <= 23; ++w) optionTable_[w] = b[128 + (w - 20)];
+  for (int w = 25; w <= 32; ++w) optionTable_[w] = b[133 + (w - 25)];
+  pollInterval_ = b[kPollIntervalOffset];
+  optionTable_[33] = b[224];
+  optionTable_[34] = b[225];
+  optionTable_[35] = 1;
+  optionTable_[42] = b[272];
+  for (int w = 44; w <= 48; ++w) optionTable_[w] = word16(64 + 2 * (w - 44));
+}
+
+void Host::OpenMainWindow(std::unique_ptr<Display> display) {
+  display_ = display ? std::move(display) : CreateDisplay();
+  queue_.Clear();
+  queue_.SetDisplay(display_.get());
+  mainWindow_ = std::make_unique<Window>();
+  mainWindow_->handle = kMainHandle;
+  mainWindow_->title = exeBaseName_;
+  Display* d = display_.get();
+  mainWindow_->screen.SetDrawObserver([d](const char* bytes, size_t n) { d->TextDrawn(bytes, n); });
+  mainWindow_->keys.SetBeep([this] { Beep(); });
+  display_->Open(&mainWindow_->screen, kMainHandle);
+  display_->SetTitle(mainWindow_->title);
+  // Shown and active: the window has the focus.
+  WindowProc({kMainHandle, WM_SETFOCUS, 0, 0});
+}
+
+int Host::WinMain(const ProgramImage& image, int argc, char** argv,
+                  std::unique_ptr<Display> display) {
+  SetBaseName(argc > 0 ? argv[0] : "");
+  CopyOptions(image.runOptions, image.runOptionsSize);
+  rt::InitRuntime(this, pollInterval_);  // also enables the interrupt request
+  waitNesting_ = 0;
+  quitSeen_ = false;
+  OpenMainWindow(std::move(display));
+  int code = rt::RunMain(image.mainCode);
+  if (display_) display_->Close();
+  rt::ShutdownRuntime();
+  return static_cast<uint16_t>(code);
+}
+
+bool Host::PreTranslate(const Message&) { return false; }  // no accelerator tables
+
+void Host::Dispatch(const Message& m) {
+  if (m.window == kMainHandle && mainWindow_) WindowProc(m);
+}
+
+bool Host::QueryClose(int) {
+  if (rt::State().ended || waitNesting_ > 0) return true;
+  return true;  // no form binds a _QUERYCLOSE handler
+}
+
+void Host::DestroyMainWindow() {
+  if (!mainWindow_) return;
+  if (display_) {
+    display_->Present();
+    display_->WindowDestroyed();
+  }
+  mainWindow_.reset();
+  queue_.PostQuit(0);
+}
+
+int64_t Host::WindowProc(const Message& m) {
+  Window* w = mainWindow_.get();
+  if (!w) return 0;
+  switch (m.message) {
+    case WM_KEYDOWN:
+      w->keys.OnKeyDown(static_cast<uint32_t>(m.wParam));
+      return 0;
+    case WM_SYSKEYDOWN:
+      if (m.wParam == VK_F10) w->keys.OnKeyDown(VK_F10);
+      return 0;
+    case WM_KEYUP:
+      w->keys.OnKeyUp(static_cast<uint32_t>(m.wParam));
+      return 0;
+    case WM_CHAR:
+      w->keys.OnChar(static_cast<uint8_t>(m.wParam));
+      return 0;
+    case WM_CLOSE:
+      if (m.wParam == 0 && !QueryClose(0)) return 0;
+      DestroyMainWindow();
+      return 0;
+    case WM_SIZE:
+      w->screen.SetVisibleCells(Low(m.lParam), High(m.lParam));
+      return 0;
+    case WM_SETFOCUS:
+      w->screen.SetFocus(true);
+      return 0;
+    case WM_KILLFOCUS:
+      w->screen.SetFocus(false);
+      return 0;
+    case WM_SYSCOMMAND:
+      if (m.wParam == kCommandCopyText) {
+        if (!display_->CopyText(w->screen.CopyText())) ShowHostMessage(3, true);
+      }
+      return 0;
+    case WM_COPY:
+      if (!display_->CopyText(w->screen.CopyText())) ShowHostMessage(3, true);
+      return 0;
+    case WM_VSCROLL:
+    case WM_HSCROLL:
+      w->screen.Scroll(m.message == WM_VSCROLL, static_cast<int>(m.wParam & 0xFFFF),
+                       static_cast<int>(m.wParam >> 16));
+      return 0;
+    case WM_MOUSEMOVE: rt::PostEvent(14); return 0;
+    case WM_LBUTTONDOWN: rt::PostEvent(15); return 0;
+    case WM_LBUTTONUP: rt::PostEvent(16); return 0;
+    case WM_RBUTTONDOWN: rt::PostEvent(17); return 0;
+    case WM_RBUTTONUP: rt::PostEvent(18); return 0;
+    case WM_MBUTTONDOWN: rt::PostEvent(19); return 0;
+    case WM_MBUTTONUP: rt::PostEvent(20); return 0;
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK:
+      // During the key wait a double click only ends the wait.
+      if (w->waitFlag) {
+        w->waitFlag = false;
+        return 0;
+      }
+      rt::PostEvent(m.message == WM_LBUTTONDBLCLK ? 21 : m.message == WM_RBUTTONDBLCLK ? 22 : 23);
+      return 0;
+    case WM_MOUSEWHEEL: rt::PostEvent(24); return 0;
+    default:
+      return 0;
+  }
+}
+
+// Serves every pending message; false when the quit message arrived.
+bool Host::PollHost() {
+  if (rt::State().callbackDepth > 0) return true;  // no form handlers run program code here
+  Message m;
+  while (queue_.Peek(m, 0, 0, false)) {
+    if (!queue_.Get(m)) return false;
+    if (!PreTranslate(m)) Dispatch(m);
+  }
+  if (display_) display_->Present();
+  return true;
+}
+
+void Host::PumpPending() {
+  Message m;
+  while (queue_.Peek(m, 0, 0, false)) {
+    if (!queue_.Get(m)) break;
+    if (!PreTranslate(m)) Dispatch(m);
+  }
+}
+
+int Host::GetKey() {
+  for (;;) {
+    if (!mainWindow_) return 0;
+    if (!mainWindow_->keys.Empty()) break;
+    display_->Present();
+    Message m;
+    if (!queue_.Get(m)) return 0;
+    if (!PreTranslate(m)) Dispatch(m);
+  }
+  int code = mainWindow_->keys.Take();
+  if (code == 3) rt::ServeInterruptRequest();
+  return code;
+}
+
+void Host::Beep() {
+  if (display_) display_->Beep();
+}
+
+void Host::ShowHostMessage(int number, bool table2) {
+  if (display_) display_->MessageBox(exeBaseName_ + ".EXE", text::HostMessage(number, table2));
+}
+
+bool Host::ScreenWrite(const char* bytes, size_t length) {
+  if (!mainWindow_) return false;
+  return mainWindow_->screen.Write(bytes, length);
+}
+
+bool Host::ReadLine(std::string& line, size_t capacity, int& failure) {
+  failure = 0;
+  if (!mainWindow_) return false;
+  LineInputHost input;
+  input.getKey = [this] { return GetKey(); };
+  input.beep = [this] { Beep(); };
+  input.clearKeyErases = option(21) != 0;
+  Window* w = mainWindow_.get();
+  return host::ReadLine(w->screen, w->keys, input, capacity, line);
+}
+
+int Host::CursorColumn() { return mainWindow_ ? mainWindow_->screen.state().cursorCol : 0; }
+int Host::PrintWidth() { return mainWindow_ ? mainWindow_->screen.state().printWidth : 0; }
+
+int Host::ClearScreen(int mode) {
+  if (!mainWindow_) return 1000;
+  return mainWindow_->screen.ClearScreen(mode);
+}
+
+int Host::SetColors(int color, int back, int fore, int attribute, int which) {
+  if (!mainWindow_) return 1000;
+  return mainWindow_->screen.SetColors(color, back, fore, attribute, which);
+}
+
+void Host::ReportRuntimeError(const rt::ModuleRecord* module, int number, int line, uint32_t) {
+  std::string errorLine = text::ErrorLine(module ? module->name : "", line, number);
+  if (mainWindow_ && mainWindow_->screen.state().mapMode == 0) {
+    mainWindow_->screen.Write(errorLine);
+    EndWait(false, text::PressAnyKey());
+  } else if (display_) {
+    display_->MessageBox(exeBaseName_ + ".EXE", errorLine);
+  }
+}
+
+void Host::EndWait(bool breakFlag, const std::string& given) {
+  (void)breakFlag;  // the interrupt request passes its own text
+  const std::string shown = given.empty() ? text::PressAnyKey() : given;
+  ++waitNesting_;
+  if (mainWindow_ && mainWindow_->screen.state().mapMode == 0) {
+    Window* w = mainWindow_.get();
+    w->screen.Write(shown);
+    w->keys.Clear();
+    const bool caret = w->screen.GetCaretVisible();
+    w->screen.SetCaretVisible(true);
+    w->waitFlag = true;
+    while (mainWindow_ && mainWindow_->keys.Empty() && mainWindow_->waitFlag) {
+      display_->Present();
+      Message m;
+      if (!queue_.Get(m)) {
+        quitSeen_ = true;
+        break;
+      }
+      if (!PreTranslate(m)) Dispatch(m);
+    }
+    if (mainWindow_) {
+      mainWindow_->waitFlag = false;
+      mainWindow_->screen.SetCaretVisible(caret);
+      mainWindow_->keys.Clear();
+      mainWindow_->screen.Write("\r\n", 2);
+    }
+  } else if (display_) {
+    display_->MessageBox(exeBaseName_ + ".EXE", shown);
+  }
+  --waitNesting_;
+}
+
+void Host::ProgramExit() {
+  PumpPending();
+  if (mainWindow_) {
+    WindowProc({kMainHandle, WM_CLOSE, 1, 0});
+    PumpPending();
+  }
+  rt::BeginShutdown();
+}
+
+}  // namespace host

@@ -1,0 +1,64 @@
+#include "runtime/platform/display.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace platform {
+
+const Rgb kCharPalette[16] = {
+    {0x80, 0x80, 0x80}, {0x00, 0x00, 0x80}, {0x80, 0x00, 0x00}, {0x80, 0x00, 0x80},
+    {0x00, 0x80, 0x00}, {0x00, 0x80, 0x80}, {0x80, 0x80, 0x00}, {0xC0, 0xC0, 0xC0},
+    {0x00, 0x00, 0x00}, {0x00, 0x00, 0xFF}, {0xFF, 0x00, 0x00}, {0xFF, 0x00, 0xFF},
+    {0x00, 0xFF, 0x00}, {0x00, 0xFF, 0xFF}, {0xFF, 0xFF, 0x00}, {0xFF, 0xFF, 0xFF},
+};
+
+const Rgb kFillPalette[16] = {
+    {0x00, 0x00, 0x00}, {0x80, 0x80, 0x80}, {0x00, 0x00, 0x80}, {0x00, 0x00, 0xFF},
+    {0x80, 0x00, 0x00}, {0xFF, 0x00, 0x00}, {0x80, 0x00, 0x80}, {0xFF, 0x00, 0xFF},
+    {0x00, 0x80, 0x00}, {0x00, 0xFF, 0x00}, {0x00, 0x80, 0x80}, {0x00, 0xFF, 0xFF},
+    {0x80, 0x80, 0x00}, {0xFF, 0xFF, 0x00}, {0xC0, 0xC0, 0xC0}, {0xFF, 0xFF, 0xFF},
+};
+
+CellColors ColorsOf(int colorNumber, int attribute, int backColor) {
+  attribute &= 0x7FFF;
+  const bool bright = attribute == 4 || attribute == 5;
+  const Rgb text = kCharPalette[(colorNumber & 7) + (bright ? 8 : 0)];
+  const Rgb back = kFillPalette[backColor & 15];
+  const bool reverse = attribute == 1 || attribute == 5 || colorNumber > 7;
+  if (reverse) return {back, text, true};
+  return {text, back, false};
+}
+
+namespace {
+bool WindowReachable() {
+  const char* x = std::getenv("DISPLAY");
+  const char* w = std::getenv("WAYLAND_DISPLAY");
+  return (x && *x) || (w && *w);
+}
+}  // namespace
+
+std::unique_ptr<Display> CreateWindowDisplay();  // where the window display is built
+
+std::unique_ptr<Display> CreateDisplay() {
+  const char* chosen = std::getenv("TESSEL_DISPLAY");
+  if (chosen && *chosen) {
+    if (std::strcmp(chosen, "stream") == 0) return CreateStreamDisplay(0, 1);
+    if (std::strcmp(chosen, "terminal") == 0) return CreateTerminalDisplay();
+    if (std::strcmp(chosen, "window") == 0) {
+      if (auto w = CreateWindowDisplay()) return w;
+      std::fprintf(stderr, "TESSEL_DISPLAY=window: this build has no window display; using the terminal\n");
+      return isatty(0) && isatty(1) ? CreateTerminalDisplay() : CreateStreamDisplay(0, 1);
+    }
+    std::fprintf(stderr, "TESSEL_DISPLAY=%s is not a display (stream, terminal, window)\n", chosen);
+  }
+  if (WindowReachable()) {
+    if (auto w = CreateWindowDisplay()) return w;
+  }
+  if (isatty(0) && isatty(1)) return CreateTerminalDisplay();
+  return CreateStreamDisplay(0, 1);
+}
+
+}  // namespace platform

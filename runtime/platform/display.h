@@ -1,0 +1,82 @@
+// A display shows the text screen of the main window and delivers the user's
+// keys and window events as messages. Three backends: "stream" (standard
+// input and output, for tests and scripts), "terminal" (ncursesw) and
+// "window" (a desktop window, where it is built).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "runtime/platform/message_queue.h"
+
+namespace platform {
+
+// The text grid as a display reads it (CP932 bytes, colour numbers and
+// attributes per cell).
+class ScreenSource {
+ public:
+  virtual ~ScreenSource() = default;
+  virtual int Columns() const = 0;
+  virtual int Rows() const = 0;
+  virtual const uint8_t* RowChars(int row) const = 0;
+  virtual const uint8_t* RowColors(int row) const = 0;
+  virtual const uint8_t* RowAttributes(int row) const = 0;
+  virtual int CursorColumn() const = 0;
+  virtual int CursorRow() const = 0;
+  virtual bool CaretShown() const = 0;  // caret on and focused
+  virtual int ScrollColumn() const = 0;
+  virtual int ScrollRow() const = 0;
+  virtual int BackColor() const = 0;
+  // Increases whenever the grid changes, so that a display redraws only then.
+  virtual uint64_t Version() const = 0;
+};
+
+// The 16 colours of the screen (red, green, blue), for characters and for
+// background and foreground, and the rule that picks them for a cell.
+struct Rgb {
+  uint8_t r, g, b;
+  bool operator==(const Rgb&) const = default;
+};
+extern const Rgb kCharPalette[16];
+extern const Rgb kFillPalette[16];
+struct CellColors {
+  Rgb text;
+  Rgb back;
+  bool opaque;  // reverse attributes and colours above 7 draw their background
+};
+CellColors ColorsOf(int colorNumber, int attribute, int backColor);
+
+class Display {
+ public:
+  virtual ~Display() = default;
+  virtual const char* Name() const = 0;
+  // The main window has been created with this screen and handle.
+  virtual void Open(const ScreenSource* screen, WindowHandle window) = 0;
+  virtual void Close() {}
+  // The main window is gone: the screen must not be read any more.
+  virtual void WindowDestroyed() {}
+  // Delivers pending native events as messages without waiting.
+  virtual void PumpEvents(MessageQueue& queue) = 0;
+  // Waits until at least one message has been posted.
+  virtual void WaitEvents(MessageQueue& queue) = 0;
+  // Bytes drawn on the text screen (CP932), in the order they are drawn.
+  virtual void TextDrawn(const char* /*bytes*/, size_t /*length*/) {}
+  // Shows the current state of the screen.
+  virtual void Present() {}
+  virtual void SetTitle(const std::string& /*cp932*/) {}
+  virtual void Beep() {}
+  // A message box (CP932 caption and text); returns when it is dismissed.
+  virtual void MessageBox(const std::string& caption, const std::string& text) = 0;
+  // Puts text on the clipboard; false when it cannot be opened.
+  virtual bool CopyText(const std::string& /*cp932*/) { return false; }
+};
+
+// The display chosen by TESSEL_DISPLAY, or by the default rule: the window
+// where it is built and a display is reachable, else the terminal when
+// standard input and output are terminals, else the stream.
+std::unique_ptr<Display> CreateDisplay();
+std::unique_ptr<Display> CreateStreamDisplay(int in, int out);
+std::unique_ptr<Display> CreateTerminalDisplay();
+
+}  // namespace platform

@@ -1,0 +1,40 @@
+// CP932 (Shift-JIS) <-> UTF-8 at the edge of the system: drawing and
+// printing text, typed text, file names, the clipboard, the registry store.
+#pragma once
+
+#include <iconv.h>
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// A converter that keeps state across calls, so that a double-byte
+// character split between two writes converts as one character.
+class Converter {
+ public:
+  Converter(const char* to, const char* from);
+  ~Converter();
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  // Converts what can be converted; an incomplete sequence at the end waits
+  // for the next call. A byte that cannot be converted becomes "?".
+  std::string Convert(std::string_view in);
+  // True while bytes of an incomplete sequence are held back.
+  bool Pending() const { return !held_.empty(); }
+  void Reset() { held_.clear(); }
+
+ private:
+  iconv_t cd_;
+  std::string held_;
+};
+
+// One-shot conversions of complete texts.
+std::string Cp932ToUtf8(std::string_view cp932);
+std::string Utf8ToCp932(std::string_view utf8);
+
+// True for a Shift-JIS lead byte (0x81 to 0x9F, 0xE0 to 0xFC).
+inline bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+}  // namespace platform

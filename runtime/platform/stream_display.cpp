@@ -1,0 +1,184 @@
+// The stream display: keys from standard input, screen text to standard
+// output. Tests and scripts depend on its contract:
+// - standard input is read lazily, a byte at a time, only when the program
+//   waits for a key with nothing queued; LF (and CR LF) is Enter; UTF-8 text
+//   arrives as CP932 characters; the usual escape sequences are the arrow,
+//   Home, End, Insert and Delete keys; the end of input closes the window;
+// - every byte drawn on the screen goes to standard output in UTF-8, CR LF
+//   written as LF and a lone CR dropped; output is flushed before every
+//   blocking wait.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+#include "runtime/platform/display.h"
+#include "runtime/platform/encoding.h"
+
+namespace platform {
+namespace {
+
+class StreamDisplay : public Display {
+ public:
+  StreamDisplay(int in, int out) : in_(in), out_(out), toUtf8_("UTF-8", "CP932") {}
+  ~StreamDisplay() override { Flush(); }
+
+  const char* Name() const override { return "stream"; }
+  void Open(const ScreenSource*, WindowHandle window) override { window_ = window; }
+  void Close() override { Flush(); }
+  // Never reads ahead of a key wait: piped lines are not lost to the
+  // discarding of type-ahead, and the end of input is seen at a key wait.
+  void PumpEvents(MessageQueue&) override {}
+
+  void WaitEvents(MessageQueue& queue) override {
+    Flush();
+    if (ended_) {
+      queue.PostQuit(0);
+      return;
+    }
+    size_t before = posted_;
+    while (posted_ == before) {
+      int b = ReadByte();
+      if (b < 0) {
+        ended_ = true;
+        Post(queue, WM_CLOSE, 0);
+        return;
+      }
+      Translate(queue, static_cast<unsigned char>(b));
+    }
+  }
+
+  void TextDrawn(const char* bytes, size_t length) override {
+    std::string utf8 = toUtf8_.Convert(std::string_view(bytes, length));
+    for (char c : utf8) {
+      if (pendingCr_) {
+        pendingCr_ = false;
+        if (c == '\n') {
+          buffer_ += '\n';
+          continue;
+        }
+      }
+      if (c == '\r') pendingCr_ = true;
+      else buffer_ += c;
+    }
+    if (buffer_.size() > 65536) Flush();
+  }
+
+  void Present() override { Flush(); }
+
+  void MessageBox(const std::string& caption, const std::string& text) override {
+    Flush();
+    std::string line = Cp932ToUtf8(caption) + ": " + Cp932ToUtf8(text) + "\n";
+    (void)!write(2, line.data(), line.size());
+  }
+
+ private:
+  int ReadByte() {
+    unsigned char b;
+    for (;;) {
+      ssize_t n = read(in_, &b, 1);
+      if (n == 1) return b;
+      if (n < 0 && errno == EINTR) continue;
+      return -1;
+    }
+  }
+
+  void Post(MessageQueue& q, uint32_t message, uint64_t w) {
+    q.Post({window_, message, w, 0});
+    ++posted_;
+  }
+  void Key(MessageQueue& q, uint32_t vk) {
+    Post(q, WM_KEYDOWN, vk);
+    Post(q, WM_KEYUP, vk);
+  }
+
+  void Translate(MessageQueue& q, unsigned char b) {
+    if (b == '\n') {
+      if (!skipLf_) Post(q, WM_CHAR, 13);
+      skipLf_ = false;
+      return;
+    }
+    skipLf_ = false;
+    if (b == '\r') {
+      Post(q, WM_CHAR, 13);
+      skipLf_ = true;
+      return;
+    }
+    if (b == 0x1B) return Escape(q);
+    if (b == 0x7F) return Post(q, WM_CHAR, 8);
+    if (b < 0x80) return Post(q, WM_CHAR, b);
+    // A UTF-8 character: its remaining bytes follow.
+    std::string utf8(1, static_cast<char>(b));
+    int more = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+    for (int i = 0; i < more; ++i) {
+      int c = ReadByte();
+      if (c < 0) break;
+      utf8 += static_cast<char>(c);
+    }
+    for (char c : Utf8ToCp932(utf8)) Post(q, WM_CHAR, static_cast<unsigned char>(c));
+  }
+
+  void Escape(MessageQueue& q) {
+    int c = ReadByte();
+    if (c != '[' && c != 'O') {
+      if (c >= 0) Translate(q, static_cast<unsigned char>(c));
+      return;
+    }
+    std::string params;
+    int final = ReadByte();
+    while (final >= 0 && ((final >= '0' && final <= '9') || final == ';')) {
+      params += static_cast<char>(final);
+      final = ReadByte();
+    }
+    switch (final) {
+      case 'A': return Key(q, VK_UP);
+      case 'B': return Key(q, VK_DOWN);
+      case 'C': return Key(q, VK_RIGHT);
+      case 'D': return Key(q, VK_LEFT);
+      case 'H': return Key(q, VK_HOME);
+      case 'F': return Key(q, VK_END);
+      case '~':
+        if (params == "1" || params == "7") return Key(q, VK_HOME);
+        if (params == "4" || params == "8") return Key(q, VK_END);
+        if (params == "2") return Key(q, VK_INSERT);
+        if (params == "3") return Key(q, VK_DELETE);
+        if (params == "5") return Key(q, VK_PRIOR);
+        if (params == "6") return Key(q, VK_NEXT);
+        return;
+      default:
+        return;
+    }
+  }
+
+  void Flush() {
+    if (buffer_.empty()) return;
+    const char* p = buffer_.data();
+    size_t left = buffer_.size();
+    while (left > 0) {
+      ssize_t n = write(out_, p, left);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      p += n;
+      left -= static_cast<size_t>(n);
+    }
+    buffer_.clear();
+  }
+
+  int in_, out_;
+  WindowHandle window_ = 0;
+  Converter toUtf8_;
+  std::string buffer_;
+  bool pendingCr_ = false;
+  bool skipLf_ = false;
+  bool ended_ = false;
+  size_t posted_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<Display> CreateStreamDisplay(int in, int out) {
+  return std::make_unique<StreamDisplay>(in, out);
+}
+
+}  // namespace platform

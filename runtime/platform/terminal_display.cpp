@@ -1,0 +1,298 @@
+// The terminal display: the 80 x 24 text screen drawn in the user's terminal
+// with ncursesw, keys read in raw mode.
+//
+// Keys: the arrows, Home, End, Insert, Delete, Page Up/Down and F1 to F12 are
+// those keys; Backspace, Enter and the Ctrl keys are their codes (Ctrl+C is
+// the interrupt request). Alt+Y (or Esc then Y) copies the screen's text to
+// the clipboard through the terminal (OSC 52). A terminal smaller than the
+// grid shows the part of it that holds the cursor. SIGHUP and SIGTERM close
+// the window.
+#include <curses.h>
+#include <locale.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "runtime/platform/display.h"
+#include "runtime/platform/encoding.h"
+
+namespace platform {
+namespace {
+
+volatile sig_atomic_t closeRequested = 0;
+void OnCloseSignal(int) { closeRequested = 1; }
+
+// The nearest of the terminal's colours for the screen's 16.
+int CursesColor(const Rgb& c) {
+  static const Rgb kVga[16] = {
+      {0x00, 0x00, 0x00}, {0x80, 0x00, 0x00}, {0x00, 0x80, 0x00}, {0x80, 0x80, 0x00},
+      {0x00, 0x00, 0x80}, {0x80, 0x00, 0x80}, {0x00, 0x80, 0x80}, {0xC0, 0xC0, 0xC0},
+      {0x80, 0x80, 0x80}, {0xFF, 0x00, 0x00}, {0x00, 0xFF, 0x00}, {0xFF, 0xFF, 0x00},
+      {0x00, 0x00, 0xFF}, {0xFF, 0x00, 0xFF}, {0x00, 0xFF, 0xFF}, {0xFF, 0xFF, 0xFF},
+  };
+  for (int i = 0; i < 16; ++i)
+    if (kVga[i] == c) return i;
+  return 7;
+}
+
+std::string Base64(const std::string& in) {
+  static const char* k = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  size_t i = 0;
+  for (; i + 2 < in.size(); i += 3) {
+    unsigned v = (static_cast<unsigned char>(in[i]) << 16) | (static_cast<unsigned char>(in[i + 1]) << 8) |
+                 static_cast<unsigned char>(in[i + 2]);
+    out += {k[v >> 18], k[(v >> 12) & 63], k[(v >> 6) & 63], k[v & 63]};
+  }
+  if (i + 1 == in.size()) {
+    unsigned v = static_cast<unsigned char>(in[i]) << 16;
+    out += {k[v >> 18], k[(v >> 12) & 63], '=', '='};
+  } else if (i + 2 == in.size()) {
+    unsigned v = (static_cast<unsigned char>(in[i]) << 16) | (static_cast<unsigned char>(in[i + 1]) << 8);
+    out += {k[v >> 18], k[(v >> 12) & 63], k[(v >> 6) & 63], '='};
+  }
+  return out;
+}
+
+class TerminalDisplay : public Display {
+ public:
+  ~TerminalDisplay() override { Close(); }
+  const char* Name() const override { return "terminal"; }
+
+  void Open(const ScreenSource* screen, WindowHandle window) override {
+    screen_ = screen;
+    window_ = window;
+    if (started_) return;
+    setlocale(LC_ALL, "");
+    initscr();
+    raw();
+    noecho();
+    keypad(stdscr, TRUE);
+    nodelay(stdscr, TRUE);
+    set_escdelay(50);
+    if (has_colors()) {
+      start_color();
+      colors_ = COLORS >= 16 ? 16 : 8;
+    }
+    signal(SIGHUP, OnCloseSignal);
+    signal(SIGTERM, OnCloseSignal);
+    started_ = true;
+    lastCols_ = lastRows_ = -1;
+  }
+
+  void WindowDestroyed() override { screen_ = nullptr; }
+
+  void Close() override {
+    if (!started_) return;
+    endwin();
+    started_ = false;
+  }
+
+  void PumpEvents(MessageQueue& q) override { Read(q, false); }
+
+  void WaitEvents(MessageQueue& q) override {
+    Present();
+    size_t before = posted_;
+    while (posted_ == before) Read(q, true);
+  }
+
+  void Present() override {
+    if (!started_ || !screen_) return;
+    int termRows, termCols;
+    getmaxyx(stdscr, termRows, termCols);
+    if (termCols != lastCols_ || termRows != lastRows_) {
+      lastCols_ = termCols;
+      lastRows_ = termRows;
+      drawn_ = ~uint64_t{0};
+    }
+    // The view follows the cursor when the terminal is smaller than the grid.
+    int rows = screen_->Rows(), cols = screen_->Columns();
+    int viewRows = std::min(rows, termRows), viewCols = std::min(cols, termCols);
+    int top = viewTop_, left = viewLeft_;
+    int cr = screen_->CursorRow(), cc = screen_->CursorColumn();
+    if (cr < top) top = cr;
+    if (cr >= top + viewRows) top = cr - viewRows + 1;
+    if (cc < left) left = cc;
+    if (cc >= left + viewCols) left = cc - viewCols + 1;
+    top = std::max(0, std::min(top, rows - viewRows));
+    left = std::max(0, std::min(left, cols - viewCols));
+    if (screen_->Version() != drawn_ || top != viewTop_ || left != viewLeft_) {
+      viewTop_ = top;
+      viewLeft_ = left;
+      Draw(viewRows, viewCols);
+      drawn_ = screen_->Version();
+    }
+    if (screen_->CaretShown()) {
+      curs_set(1);
+      move(cr - viewTop_, cc - viewLeft_);
+    } else {
+      curs_set(0);
+    }
+    refresh();
+  }
+
+  void SetTitle(const std::string& cp932) override {
+    std::string t = "\033]0;" + Cp932ToUtf8(cp932) + "\007";
+    std::fwrite(t.data(), 1, t.size(), stdout);
+    std::fflush(stdout);
+  }
+
+  void Beep() override { beep(); }
+
+  void MessageBox(const std::string& caption, const std::string& text) override {
+    if (started_) def_prog_mode(), endwin();
+    std::fprintf(stderr, "%s: %s\n", Cp932ToUtf8(caption).c_str(), Cp932ToUtf8(text).c_str());
+    if (started_) reset_prog_mode(), refresh();
+  }
+
+  bool CopyText(const std::string& cp932) override {
+    std::string osc = "\033]52;c;" + Base64(Cp932ToUtf8(cp932)) + "\007";
+    std::fwrite(osc.data(), 1, osc.size(), stdout);
+    std::fflush(stdout);
+    return true;
+  }
+
+ private:
+  short Pair(int fg, int bg) {
+    int key = fg * 16 + bg;
+    if (!pairs_[key]) {
+      if (nextPair_ >= COLOR_PAIRS) return 0;
+      init_pair(static_cast<short>(nextPair_), static_cast<short>(fg % colors_), static_cast<short>(bg % colors_));
+      pairs_[key] = static_cast<short>(nextPair_++);
+    }
+    return pairs_[key];
+  }
+
+  void Draw(int viewRows, int viewCols) {
+    erase();
+    for (int r = 0; r < viewRows; ++r) {
+      int row = viewTop_ + r;
+      const uint8_t* chars = screen_->RowChars(row);
+      const uint8_t* colors = screen_->RowColors(row);
+      const uint8_t* attrs = screen_->RowAttributes(row);
+      int c = 0;
+      while (c < screen_->Columns()) {
+        // A run of cells with the same colour and attribute.
+        int end = c;
+        while (end < screen_->Columns() && colors[end] == colors[c] && attrs[end] == attrs[c]) {
+          end += IsLeadByte(chars[end]) && end + 1 < screen_->Columns() ? 2 : 1;
+        }
+        int from = std::max(c, viewLeft_), to = std::min(end, viewLeft_ + viewCols);
+        if (from < to) {
+          CellColors cc = ColorsOf(colors[c], attrs[c], screen_->BackColor());
+          attr_t a = 0;
+          if (colors_ > 0) {
+            int fg = CursesColor(cc.text), bg = CursesColor(cc.back);
+            a = COLOR_PAIR(Pair(fg, bg));
+            if (colors_ == 8 && fg >= 8) a |= A_BOLD;
+          } else if (cc.opaque) {
+            a = A_REVERSE;
+          }
+          attrset(a);
+          std::string utf8 = Cp932ToUtf8(std::string(reinterpret_cast<const char*>(chars + from), to - from));
+          mvaddstr(r, from - viewLeft_, utf8.c_str());
+        }
+        c = end;
+      }
+    }
+    attrset(0);
+  }
+
+  void Post(MessageQueue& q, uint32_t message, uint64_t w, int64_t l = 0) {
+    q.Post({window_, message, w, l});
+    ++posted_;
+  }
+  void Key(MessageQueue& q, uint32_t vk) {
+    Post(q, WM_KEYDOWN, vk);
+    Post(q, WM_KEYUP, vk);
+  }
+
+  void Read(MessageQueue& q, bool wait) {
+    if (!started_) {
+      Post(q, WM_CLOSE, 0);
+      return;
+    }
+    if (closeRequested) {
+      closeRequested = 0;
+      Post(q, WM_CLOSE, 0);
+      return;
+    }
+    if (wait) timeout(100);
+    wint_t ch;
+    int r = get_wch(&ch);
+    if (wait) nodelay(stdscr, TRUE);
+    while (r != ERR) {
+      Translate(q, r, ch);
+      r = get_wch(&ch);
+    }
+  }
+
+  void Translate(MessageQueue& q, int kind, wint_t ch) {
+    if (kind == KEY_CODE_YES) {
+      switch (ch) {
+        case KEY_LEFT: return Key(q, VK_LEFT);
+        case KEY_RIGHT: return Key(q, VK_RIGHT);
+        case KEY_UP: return Key(q, VK_UP);
+        case KEY_DOWN: return Key(q, VK_DOWN);
+        case KEY_HOME: return Key(q, VK_HOME);
+        case KEY_END: return Key(q, VK_END);
+        case KEY_IC: return Key(q, VK_INSERT);
+        case KEY_DC: return Key(q, VK_DELETE);
+        case KEY_PPAGE: return Key(q, VK_PRIOR);
+        case KEY_NPAGE: return Key(q, VK_NEXT);
+        case KEY_BACKSPACE: return Post(q, WM_CHAR, 8);
+        case KEY_ENTER: return Post(q, WM_CHAR, 13);
+        case KEY_SHOME:
+          Post(q, WM_KEYDOWN, VK_SHIFT);
+          Key(q, VK_HOME);
+          return Post(q, WM_KEYUP, VK_SHIFT);
+        case KEY_RESIZE: {
+          int rows, cols;
+          getmaxyx(stdscr, rows, cols);
+          return Post(q, WM_SIZE, 0, (cols & 0xFFFF) | ((rows & 0xFFFF) << 16));
+        }
+        default:
+          if (ch >= KEY_F(1) && ch <= KEY_F(12)) return Key(q, VK_F1 + (ch - KEY_F(1)));
+          return;
+      }
+    }
+    if (ch == 27) {  // Alt+Y / Esc Y: copy the screen's text
+      wint_t next;
+      nodelay(stdscr, FALSE);
+      timeout(50);
+      int r = get_wch(&next);
+      nodelay(stdscr, TRUE);
+      if (r == OK && (next == 'y' || next == 'Y')) return Post(q, WM_SYSCOMMAND, kCommandCopyText);
+      if (r != ERR) Translate(q, r, next);
+      return;
+    }
+    if (ch == '\n' || ch == '\r') return Post(q, WM_CHAR, 13);
+    if (ch == 127) return Post(q, WM_CHAR, 8);
+    if (ch < 0x80) return Post(q, WM_CHAR, ch);
+    // A character of the terminal's encoding: its CP932 bytes.
+    char mb[8];
+    mbstate_t st{};
+    size_t n = wcrtomb(mb, static_cast<wchar_t>(ch), &st);
+    if (n == static_cast<size_t>(-1)) return;
+    for (char c : Utf8ToCp932(std::string(mb, n))) Post(q, WM_CHAR, static_cast<unsigned char>(c));
+  }
+
+  const ScreenSource* screen_ = nullptr;
+  WindowHandle window_ = 0;
+  bool started_ = false;
+  int colors_ = 0;
+  short pairs_[256] = {};
+  int nextPair_ = 1;
+  uint64_t drawn_ = ~uint64_t{0};
+  int viewTop_ = 0, viewLeft_ = 0;
+  int lastCols_ = -1, lastRows_ = -1;
+  size_t posted_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<Display> CreateTerminalDisplay() { return std::make_unique<TerminalDisplay>(); }
+
+}  // namespace platform

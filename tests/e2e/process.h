@@ -1,0 +1,55 @@
+// Runs a built program with a given standard input and collects what it
+// prints and its exit code.
+#pragma once
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace e2e {
+
+struct Run {
+  std::string out, err;
+  int exitCode = -1;
+};
+
+inline Run RunProgram(const std::string& command, const std::string& input) {
+  char inPath[] = "/tmp/tessel-in-XXXXXX";
+  char outPath[] = "/tmp/tessel-out-XXXXXX";
+  char errPath[] = "/tmp/tessel-err-XXXXXX";
+  int fi = mkstemp(inPath), fo = mkstemp(outPath), fe = mkstemp(errPath);
+  (void)!write(fi, input.data(), input.size());
+  close(fi);
+  close(fo);
+  close(fe);
+  std::string cmd = command + " <" + inPath + " >" + outPath + " 2>" + errPath;
+  int status = std::system(cmd.c_str());
+  Run r;
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  auto slurp = [](const char* path) {
+    std::string s;
+    if (FILE* f = std::fopen(path, "rb")) {
+      char buf[4096];
+      size_t n;
+      while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+      std::fclose(f);
+    }
+    return s;
+  };
+  r.out = slurp(outPath);
+  r.err = slurp(errPath);
+  unlink(inPath);
+  unlink(outPath);
+  unlink(errPath);
+  return r;
+}
+
+inline bool Have(const char* tool) {
+  std::string cmd = std::string("command -v ") + tool + " >/dev/null 2>&1";
+  return std::system(cmd.c_str()) == 0;
+}
+
+}  // namespace e2e
