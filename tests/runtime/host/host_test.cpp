@@ -1,0 +1,165 @@
+// The host driven in-process through a scripted display.
+#include "runtime/host/host.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+
+#include "runtime/core/basic.h"
+#include "runtime/core/test_host.h"
+
+namespace host {
+namespace {
+
+using platform::Message;
+
+class ScriptedDisplay : public platform::Display {
+ public:
+  const char* Name() const override { return "scripted"; }
+  void Open(const platform::ScreenSource*, platform::WindowHandle w) override { window = w; }
+  void PumpEvents(platform::MessageQueue& q) override {
+    ++pumps;
+    if (closeAtPump > 0 && pumps == closeAtPump) q.Post({window, platform::WM_CLOSE, 0, 0});
+    if (charAtPump > 0 && pumps == charAtPump) q.Post({window, platform::WM_CHAR, 3, 0});
+  }
+  void WaitEvents(platform::MessageQueue& q) override {
+    if (keys.empty()) {
+      q.Post({window, platform::WM_CLOSE, 0, 0});
+      return;
+    }
+    q.Post(keys.front());
+    keys.pop_front();
+  }
+  void TextDrawn(const char* b, size_t n) override { drawn.append(b, n); }
+  void MessageBox(const std::string& caption, const std::string& text) override {
+    boxes.push_back(caption + "|" + text);
+  }
+  void Type(const std::string& s) {
+    for (char c : s) keys.push_back({1, platform::WM_CHAR, static_cast<unsigned char>(c), 0});
+  }
+
+  platform::WindowHandle window = 0;
+  int pumps = 0, closeAtPump = 0, charAtPump = 0;
+  std::deque<Message> keys;
+  std::string drawn;
+  std::vector<std::string> boxes;
+};
+
+const rt::ModuleRecord kModule{0, nullptr, 0, 8, "MAIN.BAS"};
+
+struct Outcome {
+  int code = -1;
+  int statements = 0;
+  bool reachedEnd = false;
+};
+
+Outcome Start(ScriptedDisplay* display, const std::function<void(Outcome&)>& body) {
+  static uint8_t options[kRunOptionsSize] = {};
+  options[kPollIntervalOffset] = 10;
+  options[129] = 1;
+  Outcome run;
+  ProgramImage image;
+  image.mainModule = &kModule;
+  image.runOptions = options;
+  image.runOptionsSize = sizeof options;
+  image.mainCode = [&] {
+    basic::StartModule(kModule, nullptr);
+    body(run);
+    run.reachedEnd = true;
+  };
+  char name[] = "/opt/progs/equation.exe";
+  char* argv[] = {name};
+  run.code = TheHost().WinMain(image, 1, argv, std::unique_ptr<platform::Display>(display));
+  return run;
+}
+
+TEST(Host, StartUpReadsTheBaseNameAndOptions) {
+  auto* d = new ScriptedDisplay;
+  Outcome r = Start(d, [](Outcome&) {
+    EXPECT_EQ(TheHost().exeBaseName(), "equation");
+    EXPECT_EQ(TheHost().option(21), 1);
+    EXPECT_EQ(TheHost().option(35), 1);
+    EXPECT_EQ(rt::State().pollInterval, 10);
+    EXPECT_TRUE(rt::TheFrame().events[1].flags & rt::kEventEnabled);
+  });
+  EXPECT_EQ(r.code, 0);
+  EXPECT_TRUE(r.reachedEnd);
+}
+
+TEST(Host, PrintsAndEndsWithoutAKeyWait) {
+  auto* d = new ScriptedDisplay;
+  d->Type("never read");
+  Outcome r = Start(d, [](Outcome&) {
+    basic::Stmt(10);
+    TheHost().ScreenWrite("done\r\n", 6);
+    basic::End();
+  });
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(d->drawn, "done\r\n");
+  EXPECT_EQ(d->keys.size(), 10u);  // no key was waited for
+}
+
+TEST(Host, ClosingTheWindowDuringInputEndsQuietly) {
+  auto* d = new ScriptedDisplay;
+  d->Type("ab");  // then the window is closed
+  Outcome r = Start(d, [](Outcome& run) {
+    basic::Stmt(10);
+    std::string line;
+    int failure = -1;
+    bool ok = TheHost().ReadLine(line, 255, failure);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(failure, 0);
+    run.statements = 1;
+    rt::LeaveProgram();
+  });
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.statements, 1);
+  EXPECT_TRUE(d->boxes.empty());
+  EXPECT_EQ(d->drawn, "ab");
+}
+
+TEST(Host, ClosingTheWindowDuringComputationEndsWithinElevenStatements) {
+  auto* d = new ScriptedDisplay;
+  d->closeAtPump = 3;
+  Outcome r = Start(d, [](Outcome& run) {
+    for (;;) {
+      basic::Stmt(50);
+      ++run.statements;
+    }
+  });
+  EXPECT_EQ(r.code, 0);
+  EXPECT_FALSE(r.reachedEnd);
+  EXPECT_LE(r.statements, 2 * 11 + 11);
+}
+
+TEST(Host, CtrlCShowsTheInterruptTextAndWaits) {
+  auto* d = new ScriptedDisplay;
+  d->charAtPump = 2;
+  d->Type("k");  // the key that ends the wait
+  Outcome r = Start(d, [](Outcome& run) {
+    for (;;) {
+      basic::Stmt(77);
+      ++run.statements;
+    }
+  });
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(d->drawn, rt::test::Cp932("\r\n中断しました MAIN.BAS[77行] \r\n任意のキーを押してください\r\n"));
+  EXPECT_TRUE(d->keys.empty());
+}
+
+TEST(Host, RuntimeErrorReportWaitsForAKeyOrADoubleClick) {
+  auto* d = new ScriptedDisplay;
+  d->keys.push_back({1, platform::WM_LBUTTONDBLCLK, 0, 0});
+  d->Type("x");
+  Outcome r = Start(d, [](Outcome&) {
+    basic::Stmt(120);
+    rt::RaiseError(5, 0x9A01);
+  });
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(d->drawn, rt::test::Cp932("\r\nMAIN.BAS [120行]:エラー[5]\r\n任意のキーを押してください\r\n"));
+  EXPECT_EQ(d->keys.size(), 1u);  // the double click ended the wait
+}
+
+}  // namespace
+}  // namespace host

@@ -1,0 +1,164 @@
+#include "runtime/host/line_editor.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "runtime/core/test_host.h"
+#include "runtime/platform/messages.h"
+
+namespace host {
+namespace {
+
+using rt::test::Cp932;
+
+class LineEditorTest : public rt::test::RuntimeTest {
+ protected:
+  void SetUp() override {
+    RuntimeTest::SetUp();
+    screen.SetFocus(true);
+    ring.SetBeep([this] { ++beeps; });
+    input.getKey = [this] { return static_cast<int>(ring.Take()); };  // empty ring: the window has gone
+    input.beep = [this] { ++beeps; };
+  }
+  void Type(const std::string& bytes) {
+    for (char c : bytes) ring.OnChar(static_cast<uint8_t>(c));
+  }
+  void Key(uint32_t vk) {
+    ring.OnKeyDown(vk);
+    ring.OnKeyUp(vk);
+  }
+  std::string Read(size_t capacity = 255) {
+    std::string line;
+    ok = ReadLine(screen, ring, input, capacity, line);
+    return line;
+  }
+  std::string Row(int r) {
+    std::string s(reinterpret_cast<const char*>(screen.RowChars(r)), screen.Columns());
+    return s.substr(0, s.find_last_not_of(' ') + 1);
+  }
+
+  TextScreen screen;
+  KeyRing ring;
+  LineInputHost input;
+  int beeps = 0;
+  bool ok = false;
+};
+
+TEST_F(LineEditorTest, KeyRingKeeps255Codes) {
+  for (int i = 0; i < 256; ++i) ring.Push('a');
+  EXPECT_EQ(ring.Count(), 255);
+  EXPECT_EQ(beeps, 1);
+  ring.Clear();
+  Key(platform::VK_LEFT);
+  Key(platform::VK_DELETE);
+  ring.OnKeyDown(platform::VK_SHIFT);
+  Key(platform::VK_HOME);
+  ring.OnKeyUp(platform::VK_SHIFT);
+  Key(platform::VK_HOME);
+  EXPECT_EQ(ring.Take(), 29);
+  EXPECT_EQ(ring.Take(), 4);
+  EXPECT_EQ(ring.Take(), 12);  // Shift+Home
+  EXPECT_EQ(ring.Take(), 11);
+}
+
+TEST_F(LineEditorTest, EchoesAndReturnsTheLine) {
+  screen.Write("? ");
+  Type("hello\r");
+  EXPECT_EQ(Read(), "hello");
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(Row(0), "? hello");
+  EXPECT_EQ(screen.CursorRow(), 1);
+  EXPECT_EQ(screen.CursorColumn(), 0);
+}
+
+TEST_F(LineEditorTest, AtMost255BytesAndTypeAheadDiscarded) {
+  Type(std::string(256, 'k'));
+  // The ring holds 255 codes: the Enter and the type-ahead come later.
+  EXPECT_EQ(beeps, 1);
+  ring.Clear();
+  beeps = 0;
+  std::string line;
+  int sent = 0;
+  input.getKey = [&]() -> int {
+    if (sent < 256) return ++sent, 'k';
+    if (sent == 256) {
+      ++sent;
+      ring.Push('z');  // typed after the Enter
+      return 13;
+    }
+    return 0;
+  };
+  ok = ReadLine(screen, ring, input, 255, line);
+  EXPECT_EQ(line, std::string(255, 'k'));
+  EXPECT_EQ(beeps, 1);  // the 256th byte
+  EXPECT_TRUE(ring.Empty());
+}
+
+TEST_F(LineEditorTest, EditingKeys) {
+  Type("abcd");
+  Key(platform::VK_LEFT);
+  Key(platform::VK_LEFT);
+  Type("X");            // insert
+  Key(platform::VK_END);
+  Type("\b");           // backspace
+  Key(platform::VK_HOME);
+  Key(platform::VK_DELETE);
+  Type("\r");
+  EXPECT_EQ(Read(), "bXc");
+  EXPECT_EQ(Row(0), "bXc");
+}
+
+TEST_F(LineEditorTest, DoubleByteCharacters) {
+  std::string a = Cp932("あ"), i = Cp932("い");
+  Type(a + i + "\b\r");  // backspace removes both bytes
+  EXPECT_EQ(Read(), a);
+  // Overwriting the first half of a double-byte character leaves a space.
+  Type(a + "b");
+  Key(platform::VK_HOME);
+  Key(platform::VK_INSERT);
+  Type("a\r");
+  EXPECT_EQ(Read(), "a b");
+  // Typed in column 79, it goes to the next line and column 79 stays blank.
+  screen.ClearScreen(0);
+  screen.Write(std::string(79, '.'));
+  Type(a + "\r");
+  EXPECT_EQ(Read(), a);
+  EXPECT_EQ(Row(0), std::string(79, '.'));
+  EXPECT_EQ(Row(1), a);
+}
+
+TEST_F(LineEditorTest, CtrlLAndShiftHomeClearTheInput) {
+  Type("abc\x0c" "de\r");
+  EXPECT_EQ(Read(), "de");
+  EXPECT_EQ(Row(0), "de");
+  screen.ClearScreen(0);
+  Type("xyz");
+  ring.OnKeyDown(platform::VK_SHIFT);
+  Key(platform::VK_HOME);
+  ring.OnKeyUp(platform::VK_SHIFT);
+  Type("q\r");
+  EXPECT_EQ(Read(), "q");
+  input.clearKeyErases = false;  // option word 21 off: ignored
+  Type("ab\x0c\r");
+  EXPECT_EQ(Read(), "ab");
+}
+
+TEST_F(LineEditorTest, WindowGoneFailsWithAnEmptyLine) {
+  Type("abc");  // then the ring runs dry: the window has gone
+  EXPECT_EQ(Read(), "");
+  EXPECT_FALSE(ok);
+}
+
+TEST_F(LineEditorTest, InputScrollsTheScreenAndKeepsItsStart) {
+  screen.SetCursorPos(70, 23);
+  Type(std::string(20, 'w') + "\b\r");
+  EXPECT_EQ(Read(), std::string(19, 'w'));
+  // The input wrapped and scrolled once, Enter scrolled once more.
+  EXPECT_EQ(Row(21), std::string(70, ' ') + std::string(10, 'w'));
+  EXPECT_EQ(Row(22), std::string(9, 'w'));
+  EXPECT_EQ(Row(23), "");
+}
+
+}  // namespace
+}  // namespace host

@@ -1,0 +1,137 @@
+#include "runtime/host/text_screen.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "runtime/core/test_host.h"
+
+namespace host {
+namespace {
+
+using rt::test::Cp932;
+
+std::string Row(const TextScreen& s, int row) {
+  return std::string(reinterpret_cast<const char*>(s.RowChars(row)), s.Columns());
+}
+std::string Trimmed(const TextScreen& s, int row) {
+  std::string r = Row(s, row);
+  return r.substr(0, r.find_last_not_of(' ') + 1);
+}
+
+TEST(TextScreen, EightyCharactersWrapAndLineEnds) {
+  TextScreen s;
+  s.Write(std::string(80, 'x'));
+  EXPECT_EQ(s.CursorColumn(), 0);
+  EXPECT_EQ(s.CursorRow(), 1);
+  s.Write("\r\n");
+  EXPECT_EQ(s.CursorRow(), 2);  // an empty line follows
+  s.Write("ab\ncd");  // LF alone keeps the column
+  EXPECT_EQ(Trimmed(s, 2), "ab");
+  EXPECT_EQ(Trimmed(s, 3), "  cd");
+  s.Write("\rZ");  // CR alone returns to column 0 of the same line
+  EXPECT_EQ(Trimmed(s, 3), "Z cd");
+}
+
+TEST(TextScreen, DoubleByteCharacterNeverStraddlesTheEdge) {
+  TextScreen s;
+  std::string a = Cp932("あ");
+  s.Write(std::string(79, 'x') + a + "y");
+  EXPECT_EQ(Row(s, 0).substr(79), " ");
+  EXPECT_EQ(Trimmed(s, 1), a + "y");
+  // Also when the character ends a write exactly at the last column.
+  TextScreen t;
+  t.Write(std::string(79, 'x') + a);
+  EXPECT_EQ(Row(t, 0).substr(79), " ");
+  EXPECT_EQ(Trimmed(t, 1), a);
+}
+
+TEST(TextScreen, LeadAndTrailInTwoWritesDrawOneCharacter) {
+  TextScreen s;
+  std::string drawn;
+  s.SetDrawObserver([&](const char* b, size_t n) { drawn.append(b, n); });
+  std::string a = Cp932("あ");
+  s.Write("x" + a.substr(0, 1));
+  EXPECT_EQ(drawn, "x");  // the lead byte waits for its trail byte
+  s.Write(a.substr(1) + "y");
+  EXPECT_EQ(drawn, "x" + a + "y");
+  EXPECT_EQ(Trimmed(s, 0), "x" + a + "y");
+  EXPECT_EQ(s.CursorColumn(), 4);
+  // When the cursor moved in between, the lead byte is forgotten.
+  s.Write(a.substr(0, 1));
+  s.SetCursorPos(0, 5);
+  s.Write("q");
+  EXPECT_EQ(Trimmed(s, 5), "q");
+}
+
+TEST(TextScreen, ScrollsPastTheLastLine) {
+  TextScreen s;
+  for (int i = 0; i < 25; ++i) s.Write("line" + std::to_string(i) + "\r\n");
+  EXPECT_EQ(Trimmed(s, 0), "line2");  // lines 0 and 1 scrolled away
+  EXPECT_EQ(Trimmed(s, 22), "line24");
+  EXPECT_EQ(s.CursorRow(), 23);
+  EXPECT_TRUE(s.state().hasScrolled);
+}
+
+TEST(TextScreen, CopyTextLeavesOutBlankRows) {
+  TextScreen s;
+  s.Write("first  \r\n\r\nthird");
+  EXPECT_EQ(s.CopyText(), "first\r\nthird\r\n");
+}
+
+TEST(TextScreen, ClearScreenEraseCellsAndPutChar) {
+  TextScreen s;
+  s.Write("hello world");
+  s.SetCursorPos(2, 0);
+  s.EraseCells(3);
+  EXPECT_EQ(Trimmed(s, 0), "he    world");
+  EXPECT_EQ(s.CursorColumn(), 2);
+  s.PutChar('L');
+  EXPECT_EQ(Trimmed(s, 0), "heL   world");
+  EXPECT_EQ(s.ClearScreen(9), 5);
+  EXPECT_EQ(s.ClearScreen(0), 0);
+  EXPECT_EQ(s.CopyText(), "");
+  EXPECT_EQ(s.CursorRow(), 0);
+}
+
+TEST(TextScreen, ColourRule) {
+  TextScreen s;
+  EXPECT_EQ(s.SetColors(16, 0, 0, 0, 1), 5);
+  EXPECT_EQ(s.SetColors(0, 0, 0, 2, 8), 5);
+  // COLOR 4 with attribute 4: lime text.
+  platform::CellColors c = platform::ColorsOf(4, 4, 0);
+  EXPECT_EQ(c.text, (platform::Rgb{0x00, 0xFF, 0x00}));
+  EXPECT_FALSE(c.opaque);
+  // COLOR 12 with attribute 4: black characters on lime.
+  c = platform::ColorsOf(12, 4, 0);
+  EXPECT_EQ(c.text, (platform::Rgb{0x00, 0x00, 0x00}));
+  EXPECT_EQ(c.back, (platform::Rgb{0x00, 0xFF, 0x00}));
+  EXPECT_TRUE(c.opaque);
+  // Defaults: white on black.
+  c = platform::ColorsOf(7, 4, 0);
+  EXPECT_EQ(c.text, (platform::Rgb{0xFF, 0xFF, 0xFF}));
+  // A plain colour after a reversed one clears the reverse attribute.
+  s.SetColors(0, 0, 0, 5, 8);
+  s.SetColors(12, 0, 0, 0, 1);
+  s.SetColors(3, 0, 0, 0, 1);
+  EXPECT_EQ(s.state().attribute, 4);
+  s.Write("c");
+  EXPECT_EQ(s.RowColors(0)[0], 3);
+}
+
+TEST(TextScreen, ViewAndScrollRanges) {
+  TextScreen s;
+  s.SetVisibleCells(80, 10);
+  EXPECT_EQ(s.state().maxScrollRow, 13);  // one less than the 14 hidden rows
+  EXPECT_TRUE(s.Scroll(true, platform::SB_PAGEDOWN, 0));
+  EXPECT_EQ(s.ScrollRow(), 10);
+  EXPECT_TRUE(s.Scroll(true, platform::SB_PAGEDOWN, 0));
+  EXPECT_EQ(s.ScrollRow(), 13);
+  EXPECT_FALSE(s.Scroll(true, platform::SB_LINEDOWN, 0));
+  s.SetVisibleCells(80, 23);
+  EXPECT_EQ(s.state().maxScrollRow, 0);  // one hidden row gives no range
+  EXPECT_EQ(s.ScrollRow(), 0);
+}
+
+}  // namespace
+}  // namespace host
