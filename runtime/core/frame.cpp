@@ -4,9 +4,13 @@
 #include <cstdio>
 
 #include "arrays.h"
+#include "dir_search.h"
+#include "files.h"
 #include "strings.h"
 
 namespace rt {
+
+int Host::MapLastError(uint32_t code) { return MapPlatformError(code); }
 
 Frame& TheFrame() {
   static Frame frame;
@@ -27,6 +31,8 @@ void InitRuntime(Host* host, int pollInterval) {
 }
 
 void ShutdownRuntime() {
+  CloseAllFiles();
+  CloseAllDirectories();
   FreeAllArrays();
   FreeStringHeap();
 }
@@ -133,6 +139,8 @@ void RaiseError(int number, uint32_t site) {
   // No program installs an error handler, so every error is fatal.
   if (number == 98) InterruptSequence();
   if (f.host) f.host->ReportRuntimeError(s.errorModule, number, s.errorLine, site);
+  // A program that ends in an error reports failure to whoever started it.
+  s.exitCode = 1;
   SetTerminatingFlag();
   LeaveProgram();
 }

@@ -14,4 +14,6 @@ std::string InterruptText(const ModuleRecord* module, int line) {
   return buffer;
 }
 
+std::string RetryText() { return "もう一度入力してください\r\n"; }
+
 }  // namespace rt

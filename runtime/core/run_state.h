@@ -51,6 +51,9 @@ class Host {
   }
   virtual int CursorColumn() { return 0; }
   virtual int PrintWidth() { return 0; }
+  // The run-time error number of a platform (Windows) error code; the host
+  // also records the code.
+  virtual int MapLastError(uint32_t code);
   // CLS and COLOR: 0, or the run-time error number to raise.
   virtual int ClearScreen(int /*mode*/) { return 1000; }
   virtual int SetColors(int /*color*/, int /*back*/, int /*fore*/, int /*attribute*/, int /*which*/) {

@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "runtime/core/frame.h"
+#include "runtime/core/files.h"
+#include "runtime/host/error_report.h"
 #include "runtime/host/host_texts.h"
 #include "runtime/host/line_editor.h"
 #include "runtime/platform/encoding.h"
@@ -91,6 +93,7 @@ int Host::WinMain(const ProgramImage& image, int argc, char** argv,
   waitNesting_ = 0;
   quitSeen_ = false;
   OpenMainWindow(std::move(display));
+  InstallFatalSignalReport();
   int code = rt::RunMain(image.mainCode);
   if (display_) display_->Close();
   rt::ShutdownRuntime();
@@ -254,15 +257,22 @@ int Host::SetColors(int color, int back, int fore, int attribute, int which) {
   return mainWindow_->screen.SetColors(color, back, fore, attribute, which);
 }
 
-void Host::ReportRuntimeError(const rt::ModuleRecord* module, int number, int line, uint32_t) {
-  std::string errorLine = text::ErrorLine(module ? module->name : "", line, number);
+void Host::ReportRuntimeError(const rt::ModuleRecord* module, int number, int line, uint32_t site) {
+  const char* name = module ? module->name : "";
+  std::string errorLine = text::ErrorLine(name, line, number);
+  WriteErrorRecord(name, line, number, site);
+  std::string library;
+  bool hasText = LookupErrorText(number, library);
   if (mainWindow_ && mainWindow_->screen.state().mapMode == 0) {
     mainWindow_->screen.Write(errorLine);
+    if (hasText) mainWindow_->screen.Write("\r\n" + library);
     EndWait(false, text::PressAnyKey());
   } else if (display_) {
-    display_->MessageBox(exeBaseName_ + ".EXE", errorLine);
+    display_->MessageBox(exeBaseName_ + ".EXE", hasText ? errorLine + "\n" + library : errorLine);
   }
 }
+
+int Host::MapLastError(uint32_t code) { return host::MapLastError(code); }
 
 void Host::EndWait(bool breakFlag, const std::string& given) {
   (void)breakFlag;  // the interrupt request passes its own text
@@ -284,6 +294,7 @@ void Host::EndWait(bool breakFlag, const std::string& given) {
       }
       if (!PreTranslate(m)) Dispatch(m);
     }
+    ShowHelp(false, rt::State().errorNumber);
     if (mainWindow_) {
       mainWindow_->waitFlag = false;
       mainWindow_->screen.SetCaretVisible(caret);
@@ -303,6 +314,7 @@ void Host::ProgramExit() {
     PumpPending();
   }
   rt::BeginShutdown();
+  rt::CloseAllFiles();
 }
 
 }  // namespace host

@@ -56,6 +56,7 @@ class Host : public rt::Host {
   int PrintWidth() override;
   int ClearScreen(int mode) override;
   int SetColors(int color, int back, int fore, int attribute, int which) override;
+  int MapLastError(uint32_t code) override;
 
   // $PbMainWndProc
   int64_t WindowProc(const platform::Message& m);

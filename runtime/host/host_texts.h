@@ -12,4 +12,12 @@ std::string PressAnyKey();
 // The built-in host messages: table 1 (0 to 8) and table 2 (0 to 3).
 std::string HostMessage(int number, bool table2);
 
+// "独立型" and "V6.30 L10 U002+1": the run-time's mode and version.
+std::string RuntimeMode();
+std::string RuntimeVersion();
+// "続行不可能なエラーが発生しました %s [%u行]\r\n"; the module "(モジュール名不明)"
+// when there is none.
+std::string FatalMessage(const char* module, int line);
+std::string UnknownModule();
+
 }  // namespace host::text

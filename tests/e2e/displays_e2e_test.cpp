@@ -32,9 +32,18 @@ TEST(StreamDisplay, EditingKeysAndCrLf) {
   EXPECT_NE(r.out.find("こんにちは、abXcさん\n"), std::string::npos) << r.out;
 }
 
-TEST(StreamDisplay, RuntimeErrorIsReportedAndWaitsForAKey) {
-  e2e::Run r = e2e::RunProgram("TESSEL_DISPLAY=stream " + kProgram + " error", "x\n\n");
-  EXPECT_NE(r.out.find("\nMAIN.BAS [120行]:エラー[5]\n任意のキーを押してください\n"), std::string::npos) << r.out;
+TEST(StreamDisplay, RuntimeErrorIsReportedAndEndsWithStatusOne) {
+  char dir[] = "/tmp/tessel-e2e-config-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  // The key wait ends at the end of input; the program reports failure.
+  e2e::Run r = e2e::RunProgram(std::string("XDG_CONFIG_HOME=") + dir + " TESSEL_DISPLAY=stream " + kProgram +
+                                   " error", "x\n");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.out.find("\nMAIN.BAS [120行]:エラー[5]\n任意のキーを押してください"), std::string::npos) << r.out;
+  e2e::Run store = e2e::RunProgram(std::string("cat ") + dir + "/tessel/registry.reg", "");
+  EXPECT_NE(store.out.find("\"CODE\"=dword:00000005"), std::string::npos) << store.out;
+  EXPECT_NE(store.out.find("\"LINE\"=dword:00000078"), std::string::npos) << store.out;
+  (void)!std::system((std::string("rm -rf ") + dir).c_str());
 }
 
 TEST(TerminalDisplay, TypedLineInTmux) {

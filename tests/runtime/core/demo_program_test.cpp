@@ -56,7 +56,7 @@ class DemoProgramTest : public RuntimeTest {};
 TEST_F(DemoProgramTest, RunsAndEndsInItsSubscriptError) {
   DemoProgram program;
   int code = RunMain([&] { program.Main(); });
-  EXPECT_EQ(code, 0);
+  EXPECT_EQ(code, 1);  // it ended in a run-time error
   EXPECT_EQ(program.Text.view(), "a1b2c3 212.5");
   EXPECT_EQ(program.N.get(), 6);
   EXPECT_EQ(program.Table(3, 3).get(), 21);

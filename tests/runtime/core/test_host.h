@@ -41,6 +41,31 @@ class TestHost : public Host {
     ++exits;
     BeginShutdown();
   }
+  // A text screen of 80 columns as far as PRINT and INPUT need one: the
+  // bytes written, the cursor column, and typed lines to read.
+  bool ScreenWrite(const char* bytes, size_t length) override {
+    for (size_t i = 0; i < length; ++i) {
+      char c = bytes[i];
+      screen += c;
+      if (c == '\r') column = 0;
+      else if (c != '\n' && ++column == 80) column = 0;
+    }
+    return true;
+  }
+  bool ReadLine(std::string& line, size_t, int& failure) override {
+    failure = 0;
+    if (typed.empty()) return false;
+    line = typed.front();
+    typed.erase(typed.begin());
+    ScreenWrite((line + "\r\n").data(), line.size() + 2);
+    return true;
+  }
+  int CursorColumn() override { return column; }
+  int PrintWidth() override { return 80; }
+
+  std::string screen;
+  int column = 0;
+  std::vector<std::string> typed;
 
   int polls = 0;
   int statements = 0;  // counted by the test's own statements

@@ -156,7 +156,7 @@ TEST(Host, RuntimeErrorReportWaitsForAKeyOrADoubleClick) {
     basic::Stmt(120);
     rt::RaiseError(5, 0x9A01);
   });
-  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.code, 1);
   EXPECT_EQ(d->drawn, rt::test::Cp932("\r\nMAIN.BAS [120行]:エラー[5]\r\n任意のキーを押してください\r\n"));
   EXPECT_EQ(d->keys.size(), 1u);  // the double click ended the wait
 }

@@ -1,0 +1,43 @@
+// Files for the run-time: POSIX calls on names converted from CP932 to
+// UTF-8, with failures reported as the Windows error codes the run-time maps
+// (2 file not found, 3 path not found, 5 access denied, 32 sharing
+// violation, 80 file exists, 112 disk full, 123 invalid name, ...).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+enum class Creation { MustExist, MustNotExist, OpenOrCreate, CreateOrTruncate };
+
+// The Windows error code for an errno value.
+uint32_t WindowsError(int errnoValue);
+
+// Opens a file; -1 with the error code on failure.
+int OpenFile(const std::string& cp932Name, bool read, bool write, Creation creation, uint32_t& error);
+// Reads up to n bytes at the offset; the count read, or -1.
+long ReadAt(int fd, int64_t offset, char* buffer, size_t n, uint32_t& error);
+// Writes all n bytes at the offset.
+bool WriteAt(int fd, int64_t offset, const char* bytes, size_t n, uint32_t& error);
+int64_t FileSize(int fd);
+void CloseFile(int fd);
+// The full path of a name, in CP932.
+std::string FullPath(const std::string& cp932Name);
+
+// A directory search over the entries that match a pattern with the
+// wildcards * and ? (a name without wildcards matches itself).
+class DirectorySearch {
+ public:
+  ~DirectorySearch();
+  // Starts the search; false when nothing matches (error holds the code).
+  bool First(const std::string& cp932Pattern, std::string& found, uint32_t& error);
+  bool Next(std::string& found, uint32_t& error);
+
+ private:
+  void* dir_ = nullptr;
+  std::string directory_, pattern_;
+};
+
+}  // namespace platform

@@ -1,0 +1,226 @@
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "runtime/core/basic.h"
+#include "runtime/core/dir_search.h"
+#include "runtime/core/files.h"
+#include "test_host.h"
+
+namespace rt::test {
+namespace {
+
+class FilesTest : public RuntimeTest {
+ protected:
+  void SetUp() override {
+    RuntimeTest::SetUp();
+    char dir[] = "/tmp/tessel-files-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    folder = dir;
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+  }
+  void TearDown() override {
+    RuntimeTest::TearDown();
+    (void)!chdir("/");
+    (void)!std::system(("rm -rf " + folder).c_str());
+  }
+  static void Open(const std::string& name, int mode, int n = 1) {
+    PushStringConst(name.data(), static_cast<uint32_t>(name.size()));
+    OpenFile(mode, 0, n);
+  }
+  static void Close(int n = 1) {
+    int32_t list[] = {n};
+    CloseFiles(list, 1);
+  }
+  static void PrintTo(int n, const std::string& s, int sep) {
+    SelectFileOutput(n);
+    PushStringConst(s.data(), static_cast<uint32_t>(s.size()));
+    PrintString(sep);
+  }
+  static std::string Slurp(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+  static void Write(const std::string& name, const std::string& bytes) {
+    std::ofstream(name, std::ios::binary) << bytes;
+  }
+  std::string InputString(int n) {
+    basic::Str s;
+    SelectFileInput(n);
+    VarRef v[] = {{&s.value(), kTypeString}};
+    InputVars(v, 1);
+    return std::string(s.view());
+  }
+  double InputNumber(int n) {
+    double d = 0;
+    SelectFileInput(n);
+    VarRef v[] = {{&d, kTypeDouble}};
+    InputVars(v, 1);
+    return d;
+  }
+  std::string folder;
+};
+
+TEST_F(FilesTest, OpenErrors) {
+  ExpectError([] { Open("missing.txt", kModeInput); }, 63, 0x2008);
+  ExpectError([] { Open("nofolder/x.txt", kModeOutput); }, 63, 0x2008);
+  Write("there.txt", "x");
+  ExpectError([] { Open("there.txt", 2); }, 64, 0x2008);
+  ExpectError([] { Open("a*.txt", kModeOutput); }, 55, 0x2008);
+  ExpectError([] { Open(std::string(261, 'n'), kModeOutput); }, 55, 0x2001);
+  ExpectError([] { Open("x.txt", kModeOutput, 256); }, 50, 0x2002);
+  ExpectError([] { Open("x.txt", 12); }, 51, 0x2007);
+  Open("x.txt", kModeOutput);
+  ExpectError([] { Open("y.txt", kModeOutput); }, 52, 0x2003);
+  Close(1);
+  Close(1);  // closing a number that is not open does nothing
+  Close(9);
+  ExpectError([] { Close(0); int32_t bad[] = {300}; CloseFiles(bad, 1); }, 50, 0x1E01);
+}
+
+TEST_F(FilesTest, PrintToAFileEndsWithCrLfAndOneEofByte) {
+  Write("out.txt", "old contents that are longer");
+  Open("out.txt", kModeOutput);  // mode 11 empties an existing file
+  PrintTo(1, "x", kPrintSemicolon);
+  PrintTo(1, "y", kPrintEnd);
+  PrintTo(1, "a", kPrintComma);
+  PrintTo(1, "b", kPrintEnd);
+  SelectFileOutput(1);
+  PrintSingle(2, kPrintComma);
+  PrintDouble(-2.5, kPrintEnd);
+  Close();
+  EXPECT_EQ(Slurp("out.txt"), "xy\r\na             b\r\n 2            -2.5 \r\n\x1A");
+  ExpectError([] { SelectFileOutput(1); }, 57, 0x5302);
+  // Writing to a file opened for input is error 51.
+  Open("out.txt", kModeInput);
+  ExpectError([] { PrintTo(1, "z", kPrintEnd); }, 51, 0x5703);
+}
+
+TEST_F(FilesTest, InputFromAFile) {
+  Write("in.txt", "HENSU=3\r\n  a,b  \r\n 2 , 1.5 \r\n\"q,r\"\r\nlast\r\n\x1A");
+  Open("in.txt", kModeInput);
+  EXPECT_EQ(InputString(1), "HENSU=3");
+  EXPECT_EQ(InputString(1), "a");  // leading blanks dropped
+  EXPECT_EQ(InputString(1), "b");  // trailing blanks removed
+  EXPECT_EQ(InputNumber(1), 2);
+  EXPECT_EQ(InputNumber(1), 1.5);
+  EXPECT_EQ(InputString(1), "q,r");
+  EXPECT_EQ(InputString(1), "last");
+  // The final 0x1A ends the data.
+  ExpectError([&] { InputString(1); }, 54, 0x4E03);
+  Close();
+  Write("bad.txt", "abc\r\n,\r\n");
+  Open("bad.txt", kModeInput, 2);
+  ExpectError([&] { InputNumber(2); }, 58, 0x4E04);
+  ExpectError([&] { InputNumber(2); }, 58, 0x4E04);  // a comma before any digit
+  Write("end.txt", "1\r\n");
+  Open("end.txt", kModeInput, 3);
+  EXPECT_EQ(InputNumber(3), 1);
+  ExpectError([&] { InputNumber(3); }, 54, 0x4E03);  // at the end of the file
+}
+
+TEST_F(FilesTest, AppendOverwritesTheEofByte) {
+  Open("log.txt", kModeOutput);
+  PrintTo(1, "one", kPrintEnd);
+  Close();
+  Open("log.txt", kModeAppend);
+  PrintTo(1, "two", kPrintEnd);
+  Close();
+  EXPECT_EQ(Slurp("log.txt"), "one\r\ntwo\r\n\x1A");
+}
+
+TEST_F(FilesTest, PrintToTheScreen) {
+  SelectWindowOutput(0);
+  PushStringConst("x", 1);
+  PrintString(kPrintComma);
+  PushStringConst("y", 1);
+  PrintString(kPrintEnd);
+  PrintSingle(5, kPrintSemicolon);
+  PrintSingle(-3, kPrintEnd);
+  EXPECT_EQ(host.screen, "x             y\r\n 5 -3 \r\n");
+  // An item that does not fit the rest of the line starts a new one.
+  host.screen.clear();
+  std::string seventy(70, 's');
+  PushStringConst(seventy.data(), 70);
+  PrintString(kPrintSemicolon);
+  PushStringConst("0123456789AB", 12);
+  PrintString(kPrintSemicolon);
+  EXPECT_EQ(host.screen, seventy + "\r\n0123456789AB");
+  ExpectError([] { SelectWindowOutput(3); }, 1000, 0x5201);
+}
+
+TEST_F(FilesTest, TypedInputIsSplitAndRetried) {
+  basic::Str s;
+  VarRef v[] = {{&s.value(), kTypeString}};
+  host.typed = {"a,b", "C:\\DATA\\SIKI.TXT", "\"a,b\""};
+  PushStringConst("name", 4);
+  SetInputPrompt(0, 2);
+  InputVars(v, 1);
+  EXPECT_EQ(s.view(), "a,b");
+  EXPECT_EQ(host.screen, "name? a,b\r\n" + Cp932("もう一度入力してください") + "\r\nname? C:\\DATA\\SIKI.TXT\r\n" +
+                             Cp932("もう一度入力してください") + "\r\nname? \"a,b\"\r\n");
+  host.typed = {"  abc  "};
+  InputVars(v, 1);
+  EXPECT_EQ(s.view(), "abc");
+  double d = 0;
+  VarRef num[] = {{&d, kTypeDouble}};
+  host.typed = {"12 x", "", "\"3\"", " 42 "};
+  InputVars(num, 1);
+  EXPECT_EQ(d, 42);
+  // The window has gone: the program ends without a report.
+  host.typed.clear();
+  bool ended = false;
+  try {
+    InputVars(v, 1);
+  } catch (const ProgramEnd&) {
+    ended = true;
+  }
+  EXPECT_TRUE(ended);
+  EXPECT_TRUE(host.reports.empty());
+}
+
+TEST_F(FilesTest, DirectorySearch) {
+  Write("siki.txt", "(a+b)(a-b)");
+  basic::Str pattern;
+  pattern = "siki.txt";
+  DirOpen(pattern.value(), 1);
+  DirNext(1);
+  EXPECT_EQ(DirEnd(1), 0);
+  DirNext(1);
+  EXPECT_EQ(DirEnd(1), -1);
+  DirClose(1);
+  pattern = "nothing.txt";
+  DirOpen(pattern.value(), 1);
+  ExpectError([] { DirEnd(1); }, 5, 0xC0000703);  // not started
+  DirNext(1);
+  EXPECT_EQ(DirEnd(1), -1);  // ends at once on a missing name
+  ExpectError([] { DirNext(1); }, 54, 0xC0000903);
+  ExpectError([&] { DirOpen(pattern.value(), 1); }, 52, 0xC0000503);
+  DirClose(1);
+  DirClose(1);  // closing a free slot is allowed
+  pattern = "*.txt";
+  DirOpen(pattern.value(), 2);
+  DirNext(2);
+  EXPECT_EQ(DirEnd(2), 0);
+  DirClose(2);
+  ExpectError([&] { DirOpen(pattern.value(), 17); }, 50, 0xC0000502);
+}
+
+TEST(MapPlatformError, Table) {
+  EXPECT_EQ(MapPlatformError(2), 63);
+  EXPECT_EQ(MapPlatformError(3), 63);
+  EXPECT_EQ(MapPlatformError(5), 75);
+  EXPECT_EQ(MapPlatformError(80), 64);
+  EXPECT_EQ(MapPlatformError(112), 67);
+  EXPECT_EQ(MapPlatformError(123), 55);
+  EXPECT_EQ(MapPlatformError(6), 27);
+  EXPECT_EQ(MapPlatformError(1155), 55);
+}
+
+}  // namespace
+}  // namespace rt::test

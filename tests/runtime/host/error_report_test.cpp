@@ -1,0 +1,122 @@
+// The error report: what the screen shows, the record in the store, the
+// message library and help.
+#include <stdlib.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "runtime/core/basic.h"
+#include "runtime/core/test_host.h"
+#include "runtime/host/error_report.h"
+#include "runtime/host/host.h"
+#include "runtime/platform/registry_store.h"
+
+namespace host {
+namespace {
+
+using platform::RegistryRoot;
+
+class ErrorReport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char dir[] = "/tmp/tessel-config-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    config = dir;
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  }
+  void TearDown() override {
+    (void)!std::system(("rm -rf " + config).c_str());
+    unsetenv("XDG_CONFIG_HOME");
+  }
+  std::string Store() {
+    std::ifstream in(platform::RegistryPath(RegistryRoot::CurrentUser));
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+  std::string config;
+};
+
+class Scripted : public platform::Display {
+ public:
+  const char* Name() const override { return "scripted"; }
+  void Open(const platform::ScreenSource*, platform::WindowHandle) override {}
+  void PumpEvents(platform::MessageQueue&) override {}
+  void WaitEvents(platform::MessageQueue& q) override { q.Post({1, platform::WM_CHAR, 'k', 0}); }
+  void TextDrawn(const char* b, size_t n) override { drawn.append(b, n); }
+  void MessageBox(const std::string&, const std::string&) override {}
+  std::string drawn;
+};
+
+const rt::ModuleRecord kModule{0, nullptr, 0, 8, "MAIN.BAS"};
+
+int RunFailing(Scripted* display) {
+  static uint8_t options[kRunOptionsSize] = {};
+  options[kPollIntervalOffset] = 10;
+  ProgramImage image;
+  image.mainModule = &kModule;
+  image.runOptions = options;
+  image.runOptionsSize = sizeof options;
+  image.mainCode = [] {
+    basic::StartModule(kModule, nullptr);
+    basic::Stmt(120);
+    rt::RaiseError(5, 0x9A01);
+  };
+  char name[] = "equation";
+  char* argv[] = {name};
+  return TheHost().WinMain(image, 1, argv, std::unique_ptr<platform::Display>(display));
+}
+
+TEST_F(ErrorReport, ScreenRecordAndExitStatus) {
+  auto* d = new Scripted;
+  EXPECT_EQ(RunFailing(d), 1);
+  EXPECT_EQ(d->drawn, rt::test::Cp932("\r\nMAIN.BAS [120行]:エラー[5]\r\n任意のキーを押してください\r\n"));
+  std::string store = Store();
+  // Exactly these values, in this order.
+  std::istringstream lines(store);
+  std::string line, names;
+  while (std::getline(lines, line))
+    if (!line.empty() && line[0] == '"') names += line.substr(0, line.find('=')) + " ";
+  EXPECT_EQ(names, "\"MODL\" \"LINE\" \"CODE\" \"FUNC\" \"INFO\" \"TIME\" \"MODE\" \"RTL\" ");
+  EXPECT_NE(store.find("[HKEY_CURRENT_USER\\Software\\Norvane\\Tessel V6.3\\RUNTIME\\ERROR]"), std::string::npos);
+  EXPECT_NE(store.find("\"LINE\"=dword:00000078"), std::string::npos);
+  EXPECT_NE(store.find("\"FUNC\"=dword:0000009a"), std::string::npos);
+  EXPECT_NE(store.find("\"INFO\"=dword:00000001"), std::string::npos);
+  EXPECT_NE(store.find("\"MODE\"=\"独立型\""), std::string::npos);
+  EXPECT_NE(store.find("\"RTL\"=\"V6.30 L10 U002+1\""), std::string::npos);
+}
+
+TEST_F(ErrorReport, MessageLibraryTextFollowsTheErrorLine) {
+  ASSERT_TRUE(platform::RegistrySetString(RegistryRoot::CurrentUser, kEnvKey, "TESSEL", MESSAGE_LIBRARY_DIR));
+  std::string text;
+  EXPECT_TRUE(LookupErrorText(5, text));
+  EXPECT_EQ(text, "Illegal function call");
+  EXPECT_FALSE(LookupErrorText(6, text));
+  auto* d = new Scripted;
+  RunFailing(d);
+  EXPECT_NE(d->drawn.find(rt::test::Cp932("エラー[5]\r\nIllegal function call\r\n任意のキー")), std::string::npos)
+      << d->drawn;
+}
+
+TEST_F(ErrorReport, MapLastErrorRecordsTheCode) {
+  EXPECT_EQ(MapLastError(2), 63);
+  EXPECT_EQ(MapLastError(6), 27);
+  EXPECT_EQ(platform::RegistryGetDword(RegistryRoot::CurrentUser, kErrorKey, "APIERR"), 6u);
+}
+
+TEST_F(ErrorReport, HelpWithoutAnErrorDoesNothing) {
+  EXPECT_TRUE(ShowHelp(true, 0));
+  EXPECT_TRUE(ShowHelp(false, 0));
+}
+
+TEST_F(ErrorReport, StoreKeepsValuesAndRewritesWhole) {
+  platform::RegistrySetString(RegistryRoot::CurrentUser, "Software\\A", "X", "one \"quoted\" \\ value");
+  platform::RegistrySetDword(RegistryRoot::CurrentUser, "Software\\A", "N", 123);
+  platform::RegistrySetString(RegistryRoot::CurrentUser, "Software\\A", "X", "two");
+  EXPECT_EQ(platform::RegistryGetString(RegistryRoot::CurrentUser, "Software\\A", "X"), "two");
+  EXPECT_EQ(platform::RegistryGetDword(RegistryRoot::CurrentUser, "Software\\A", "N"), 123u);
+  EXPECT_EQ(Store().find(".tmp"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace host
