@@ -1,0 +1,45 @@
+// What both programs show and save of a polynomial: the three size lines,
+// the progress marks, the answer after "Answer =", and the saving dialogue
+// with the normal and the array file forms.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/polynomial/polynomial.h"
+#include "runtime/core/basic.h"
+
+namespace poly {
+
+// The progress of the engine on the text screen: "+" marks, and the line
+// that announces the collection.
+class ScreenProgress : public ProgressOutput {
+ public:
+  void Marks(double count) override;
+  void BeginCollection() override;
+};
+
+class AnswerOutput {
+ public:
+  explicit AnswerOutput(basic::Array<basic::Str, 1>& letterTable) : letters_(letterTable) {}
+
+  // " Column Number          =", " Max Item Number        =", " Letter Number          ="
+  void ReportSizes(const basic::Double& factorCount, const basic::Single& maxTermCount,
+                   const basic::Single& letterCount);
+  // Builds the term texts of the ordered rows and shows the answer.
+  void FormatAnswer(const AnswerRows& rows);
+  // Asks whether and how to save, and writes the file.
+  void SaveAnswer();
+
+ private:
+  void WriteNormalForm();
+  void WriteArrayForm();
+
+  basic::Array<basic::Str, 1>& letters_;
+  AnswerRows rows_;
+  std::vector<std::string> terms_;
+  basic::Str AnswerText, FileName;
+  basic::Single answerCount, letterCount, lineLength;
+};
+
+}  // namespace poly

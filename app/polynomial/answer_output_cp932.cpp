@@ -1,0 +1,121 @@
+// Compiled with the execution character set CP932: the texts below are the
+// Shift-JIS bytes both programs show.
+#include "app/polynomial/answer_output.h"
+
+#include <algorithm>
+
+#include "app/polynomial/term_text.h"
+#include "runtime/core/basic_io.h"
+
+namespace poly {
+
+using namespace basic;
+
+void ScreenProgress::Marks(double count) {
+  // One "+" per mark, without ending the line; long runs go out in pieces of
+  // whole screen lines.
+  static const std::string kPiece(80 * 12800, '+');
+  while (count > 0) {
+    size_t n = static_cast<size_t>(std::min<double>(count, static_cast<double>(kPiece.size())));
+    Print()(StrExpr(std::string_view(kPiece.data(), n)), Semi);
+    count -= static_cast<double>(n);
+  }
+}
+
+void ScreenProgress::BeginCollection() {
+  Stmt(4101); PrintLine();
+  Stmt(4102); Print()("ただ今、式を整理中");
+}
+
+void AnswerOutput::ReportSizes(const Double& factorCount, const Single& maxTermCount,
+                               const Single& letterCount) {
+  Stmt(3000); Print()(" Column Number          =", Semi)(factorCount);
+  Stmt(3010); Print()(" Max Item Number        =", Semi)(maxTermCount);
+  Stmt(3020); Print()(" Letter Number          =", Semi)(letterCount);
+}
+
+void AnswerOutput::FormatAnswer(const AnswerRows& rows) {
+  rows_ = rows;
+  Stmt(5000); PrintLine();
+  Stmt(5010); Print()("Answer =", Semi);
+  Stmt(5020); answerCount = static_cast<double>(rows.count());
+  letterCount = rows.letterCount;
+  terms_.clear();
+  terms_.reserve(rows.count());
+  for (size_t i = 0; i < rows.count(); ++i) {
+    Stmt(5030);
+    terms_.push_back(TermText(rows.row(i), rows.letterCount, [&](int k) {
+      return std::string(letters_(k).view());
+    }));
+  }
+  for (const std::string& t : terms_) {
+    Stmt(5040); Print()(StrExpr(t), Semi);
+  }
+  Stmt(5050); PrintLine();
+}
+
+void AnswerOutput::SaveAnswer() {
+  for (;;) {
+    Stmt(5100); Input("式は、ファイル出力しますか(y/n)", AnswerText);
+    if (AnswerText == "Y" || AnswerText == "y") break;
+    if (AnswerText == "n" || AnswerText == "N") return;
+  }
+  for (;;) {
+    Stmt(5110); Input("式は通常書き込みをしますか、配列形式で書き込みをしますか(n/d)", AnswerText);
+    if (AnswerText == "n") {
+      do {
+        Stmt(5120); Input("ファイル名を ans.txt　というように指定してください。", FileName);
+      } while (FileName == "");
+      Stmt(5130); OpenOutput(FileName, 1);
+      WriteNormalForm();
+      Stmt(5140); Close(1);
+      Stmt(5150); Print()("プログラムファイルのある箇所へテキストファイルで保存されました。");
+      Stmt(5160); Input("ok", AnswerText);
+      return;
+    }
+    if (AnswerText == "d") {
+      do {
+        Stmt(5200); Input("ファイル名を ans1.txt　というように指定してください。", FileName);
+      } while (FileName == "");
+      Stmt(5210); OpenOutput(FileName, 1);
+      WriteArrayForm();
+      Stmt(5240); Close(1);
+      Stmt(5250); Print()("プログラムファイルのある箇所へテキストファイルで保存されました。");
+      Stmt(5260); PrintLine();
+      return;
+    }
+  }
+}
+
+// The terms without separators, a line end after the term that carries a
+// line past 100 characters, and one at the end.
+void AnswerOutput::WriteNormalForm() {
+  Stmt(5300); lineLength = 0;
+  for (const std::string& t : terms_) {
+    Stmt(5310); PrintFile(1)(StrExpr(t), Semi);
+    Stmt(5320); lineLength = lineLength + static_cast<double>(t.size());
+    if (lineLength > 100) {
+      Stmt(5330); PrintFile(1)("", EndLine);
+      lineLength = 0;
+    }
+  }
+  Stmt(5340); PrintFile(1)("", EndLine);
+}
+
+// The header line (terms, letters), a line of numbers per term, then the
+// normal form.
+void AnswerOutput::WriteArrayForm() {
+  Stmt(5220); PrintFile(1)(answerCount, Semi)(",", Semi)(letterCount);
+  const int columns = rows_.columns();
+  for (size_t i = 0; i < rows_.count(); ++i) {
+    Stmt(5230);
+    for (int c = 0; c < columns; ++c) {
+      Double value = rows_.row(i)[c];
+      if (c + 1 < columns) PrintFile(1)(value, Semi)(",", Semi);
+      else PrintFile(1)(value, EndLine);
+    }
+  }
+  WriteNormalForm();
+}
+
+}  // namespace poly
