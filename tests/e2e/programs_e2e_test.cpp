@@ -1,0 +1,217 @@
+// equation and polymul end to end in the stream display: transcripts and
+// saved files compared byte for byte.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "process.h"
+
+namespace {
+
+const std::string kEquation = EQUATION_PROGRAM;
+const std::string kPolymul = POLYMUL_PROGRAM;
+
+const std::string kEquationIntro =
+    "本ソフトは、(26a2b+c)(3a-2b2)(2ab-1)などを数式展開するソフトです。\n"
+    "式は、　(26a2b+c)(3a-2b2)(2ab-1) ないし(a+b)3や(-256a+b)2(a+b-c)3(a-c)2　などと入力してください。\n"
+    "(  )の中の各項、上の最初の例の最初の項は26a2bですが、最初の文字の前の数、即ち26は項の定数、文字の後が乗数を示します。\n"
+    "(a+b)3は（　　)の後が乗数を示します。\n"
+    "最初に定数を設定したい場合は(-3)(a+b)3とすれば、-3*(a+b)3と同じ意味で計算されます。\n"
+    "(  )を一個として10個まで処理できます。\n"
+    "文字はa-zまでの小文字でお願いします。a,b,cの順で使うと計算が速いです。\n"
+    "例えば、aaaとするのでなくa3としてください。\n"
+    "定数は整数、乗数は正の整数で設定してください。\n"
+    "式をファイル入力の際には、プログラムファイルと同じフォルダにをsiki.txt　というように、テキストファイルで作成してください。\n";
+const std::string kUnderstood = "上記のことが、理解できましたか(y/n)? ";
+const std::string kMode = "式は、手動入力ですか、ファイル入力ですか(m/f)? ";
+const std::string kSave = "式は、ファイル出力しますか(y/n)? ";
+const std::string kForm = "式は通常書き込みをしますか、配列形式で書き込みをしますか(n/d)? ";
+const std::string kEnd = "プログラムを終了しますか(y/n)? ";
+const std::string kSaved = "プログラムファイルのある箇所へテキストファイルで保存されました。\n";
+const std::string kRecognition = "認識がうまくいかなかったので、再度入力してください。\n";
+
+class Programs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char dir[] = "/tmp/tessel-programs-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    folder = dir;
+  }
+  void TearDown() override { (void)!std::system(("rm -rf " + folder).c_str()); }
+
+  e2e::Run Run(const std::string& program, const std::string& input) {
+    return e2e::RunProgram("cd " + folder + " && XDG_CONFIG_HOME=" + folder + "/config TESSEL_DISPLAY=stream " +
+                               program,
+                           input);
+  }
+  std::string File(const std::string& name) {
+    std::ifstream in(folder + "/" + name, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+  void Write(const std::string& name, const std::string& bytes) {
+    std::ofstream(folder + "/" + name, std::ios::binary) << bytes;
+  }
+  bool Exists(const std::string& name) { return access((folder + "/" + name).c_str(), F_OK) == 0; }
+
+  std::string folder;
+};
+
+TEST_F(Programs, EquationSavesTheArrayForm) {
+  e2e::Run r = Run(kEquation, "y\nm\n(a+b)(a-b)\ny\nd\nans1.txt\ny\n");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, kEquationIntro + kUnderstood + "y\n" + kMode + "m\n式は ? (a+b)(a-b)\n(a+b)(a-b)\n" +
+                       " Column Number          = 2 \n Max Item Number        = 2 \n Letter Number          = 2 \n"
+                       "ただ今、式を展開中\n\nただ今、式を整理中\n\nAnswer =+a2-b2\n" +
+                       kSave + "y\n" + kForm + "d\nファイル名を ans1.txt　というように指定してください。? ans1.txt\n" +
+                       kSaved + "\n" + kEnd + "y\n");
+  EXPECT_EQ(File("ans1.txt"), " 2 , 2 \r\n 1 , 1 , 2 , 0 \r\n-1 , 1 , 0 , 2 \r\n+a2-b2\r\n\x1A");
+}
+
+TEST_F(Programs, EquationNormalFormAndRefusedAnswers) {
+  e2e::Run r = Run(kEquation, "yes\n y \nx\nm\n\n(a+b)3\ny\nD\nn\n\nans.txt\nok\nq\ny\n");
+  EXPECT_EQ(r.exitCode, 0);
+  // "yes" asks again, " y " is y; "x" clears the screen and asks again; the
+  // empty line asks "式は " again; "D" asks the form again.
+  EXPECT_NE(r.out.find(kUnderstood + "yes\n" + kUnderstood + " y \n" + kMode + "x\n" + kMode + "m\n式は ? \n式は ? (a+b)3\n"),
+            std::string::npos);
+  EXPECT_NE(r.out.find("Answer =+a3+3a2b+3ab2+b3\n"), std::string::npos);
+  EXPECT_NE(r.out.find(kForm + "D\n" + kForm + "n\n"), std::string::npos);
+  EXPECT_NE(r.out.find(kSaved + "ok? ok\n" + kEnd + "q\n" + kEnd + "y\n"), std::string::npos);
+  EXPECT_EQ(File("ans.txt"), "+a3+3a2b+3ab2+b3\r\n\x1A");
+}
+
+TEST_F(Programs, EquationFromAFile) {
+  Write("siki.txt", "(a+b)(a-b)\r\n(x+y)(x-y)\r\n");
+  Write("c:siki.txt", "(a+1)(a-1)\r\n");
+  e2e::Run r = Run(kEquation,
+                   "y\nf\n\nnone.txt\nwhatever\nf\nsiki.txt\nn\nn\nf\nc:siki.txt\n\"c:siki.txt\"\nn\ny\n");
+  EXPECT_EQ(r.exitCode, 0);
+  const std::string ask = "ファイル名をsiki.txt　というように、\nテキストファイルで指定してください。? ";
+  // An empty name asks both lines again; a missing name waits at "ok".
+  EXPECT_NE(r.out.find(kMode + "f\n" + ask + "\n" + ask + "none.txt\nnone.txtは存在しません。入力し直して下さい。\nok? whatever\n" + kMode),
+            std::string::npos);
+  // Only the first line of the file is used.
+  EXPECT_NE(r.out.find(ask + "siki.txt\n(a+b)(a-b)\n"), std::string::npos);
+  EXPECT_NE(r.out.find("Answer =+a2-b2\n"), std::string::npos);
+  // A name with a colon is refused by INPUT; in double quotes it is taken.
+  EXPECT_NE(r.out.find(ask + "c:siki.txt\nもう一度入力してください\nテキストファイルで指定してください。? \"c:siki.txt\"\n(a+1)(a-1)\n"),
+            std::string::npos);
+  EXPECT_NE(r.out.find("Answer =+a2-1\n"), std::string::npos);
+}
+
+TEST_F(Programs, EquationRefusals) {
+  e2e::Run r = Run(kEquation, "y\nm\n(a+b)11\nfine\nm\n(a+b)\nm\n(3)(4)\nm\n(a-a)(b+c)\ny\nd\nzero.txt\ny\n");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("(a+b)11\n(   )の数が10よりも大きいので、処理できません。\n再度入力してください。\nok ? fine\n" + kMode),
+            std::string::npos);
+  // (a+b) alone passes the parser and has no product.
+  EXPECT_NE(r.out.find("(a+b)\n Column Number          = 1 \n Max Item Number        = 2 \n Letter Number          = 2 \n"
+                       "ただ今、式を展開中\n" + kRecognition + kMode),
+            std::string::npos);
+  EXPECT_NE(r.out.find("(3)(4)\n" + kRecognition + kMode), std::string::npos);
+  EXPECT_NE(r.out.find("Answer =\n"), std::string::npos);
+  EXPECT_EQ(File("zero.txt"), " 0 , 3 \r\n\r\n\x1A");
+}
+
+TEST_F(Programs, EquationRuntimeErrorNamesItsLine) {
+  e2e::Run r = Run(kEquation, "y\nm\n(a+b+c+d+e+f+g+h+i+j)(a)\n");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.out.find("\nMAIN.BAS [2083行]:エラー[9]\n任意のキーを押してください"), std::string::npos) << r.out;
+}
+
+TEST_F(Programs, NormalFormLinesBreakAfterPassing100Characters) {
+  e2e::Run r = Run(kEquation, "y\nm\n(a+b+c+d+e)4\ny\nn\nlong.txt\nok\ny\n");
+  std::string text = File("long.txt");
+  ASSERT_FALSE(text.empty());
+  EXPECT_EQ(text.back(), '\x1A');
+  std::istringstream lines(text.substr(0, text.size() - 1));
+  std::string line, all;
+  int count = 0;
+  while (std::getline(lines, line)) {
+    ASSERT_EQ(line.back(), '\r');
+    line.pop_back();
+    all += line;
+    ++count;
+    if (lines.peek() == EOF) break;
+    ASSERT_GT(line.size(), 100u);
+    // The term that carried the line past 100 ends it.
+    size_t last = line.find_last_of("+-");
+    EXPECT_LE(last, 100u);
+  }
+  EXPECT_GT(count, 3);
+  EXPECT_NE(r.out.find("Answer =" + all.substr(0, 40)), std::string::npos);
+}
+
+const std::string kPolymulIntro =
+    "本ソフトは、数式展開、数式加算のソフトで、配列形式のファイル出力をしたファイルの数式を乗算するソフトです。\n"
+    "複数のファイルを、数式展開、数式加算のソフトで、配列形式のファイル出力をして、作成してください。\n"
+    "10個まで可能です。\n";
+const std::string kCount = "input file number(ファイルの数:これが乗算する個数に当たります） ? ";
+const std::string kName = "input file name(ex. ans1.txt) ? ";
+const std::string kLimit = "(   )の数が10よりも大きいので、処理できません。\n再度入力してください。\nok ? ";
+
+class Polymul : public Programs {
+ protected:
+  void SetUp() override {
+    Programs::SetUp();
+    Write("plus.txt", " 2 , 2 \r\n 1 , 1 , 1 , 0 \r\n 1 , 1 , 0 , 1 \r\n+a+b\r\n\x1A");
+    Write("minus.txt", " 2 , 2 \r\n 1 , 1 , 1 , 0 \r\n-1 , 1 , 0 , 1 \r\n+a-b\r\n\x1A");
+    Write("three.txt", " 1 , 3 \r\n 1 , 2 , 0 , 0 , 1 \r\n+2c\r\n\x1A");
+    Write("five.txt", " 1 , 5 \r\n-1 , 1 , 0 , 0 , 0 , 0 , 1 \r\n-e\r\n\x1A");
+  }
+};
+
+TEST_F(Polymul, ProductOfTwoFiles) {
+  e2e::Run r = Run(kPolymul, "yes\ny\n2\nplus.txt\nminus.txt\ny\nd\nprod.txt\ny\n");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, kPolymulIntro + kUnderstood + "yes\n" + kUnderstood + "y\n" + kCount + "2\n" +
+                       "file　no 1 \n" + kName + "plus.txt\nfile　no 2 \n" + kName + "minus.txt\n" +
+                       "HENSU= 2 \nITEMNO= 2 \nCOLUM= 2 \n"
+                       " Column Number          = 2 \n Max Item Number        = 2 \n Letter Number          = 2 \n"
+                       "ただ今、式を展開中\n\nただ今、式を整理中\n\nAnswer =+a2-b2\n" +
+                       kSave + "y\n" + kForm + "d\nファイル名を ans1.txt　というように指定してください。? prod.txt\n" +
+                       kSaved + "\n" + kEnd + "y\n");
+  EXPECT_EQ(File("prod.txt"), " 2 , 2 \r\n 1 , 1 , 2 , 0 \r\n-1 , 1 , 0 , 2 \r\n+a2-b2\r\n\x1A");
+  // A saved product is the input of a later multiplication.
+  r = Run(kPolymul, "y\n2\nprod.txt\nprod.txt\nn\ny\n");
+  EXPECT_NE(r.out.find("Answer =+a4-2a2b2+b4\n"), std::string::npos) << r.out;
+}
+
+TEST_F(Polymul, LetterCountsThreeAndFive) {
+  e2e::Run r = Run(kPolymul, "y\n2\nthree.txt\nfive.txt\nn\ny\n");
+  EXPECT_NE(r.out.find("HENSU= 5 \nITEMNO= 1 \nCOLUM= 2 \n"), std::string::npos);
+  EXPECT_NE(r.out.find("Answer =-2ce\n"), std::string::npos);
+}
+
+TEST_F(Polymul, OneFileAndElevenFiles) {
+  e2e::Run r = Run(kPolymul, "y\n1\nplus.txt\nn\n");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("HENSU= 2 \nITEMNO= 2 \nCOLUM= 1 \n Column Number          = 1 \n"
+                       " Max Item Number        = 2 \n Letter Number          = 2 \nただ今、式を展開中\n" +
+                       kLimit + "n\n"),
+            std::string::npos)
+      << r.out;
+  std::string input = "y\n11\n";
+  for (int i = 0; i < 11; ++i) input += "plus.txt\n";
+  input += "y\nn\n";
+  r = Run(kPolymul, input);
+  EXPECT_NE(r.out.find("file　no 11 \n" + kName + "plus.txt\nHENSU= 2 \nITEMNO= 2 \nCOLUM= 11 \n" + kLimit + "y\n" +
+                       kUnderstood + "n\n"),
+            std::string::npos)
+      << r.out;
+}
+
+TEST_F(Polymul, MissingSecondFile) {
+  e2e::Run r = Run(kPolymul, "y\n2\nplus.txt\nnone.txt\n2\nplus.txt\nminus.txt\nn\ny\n");
+  EXPECT_NE(r.out.find(kName + "none.txt\nnone.txtは存在しません。入力し直して下さい。\n" + kCount + "2\n"),
+            std::string::npos);
+  EXPECT_NE(r.out.find("Answer =+a2-b2\n"), std::string::npos);
+}
+
+}  // namespace
