@@ -168,5 +168,6 @@ int main(int argc, char** argv) {
   image.runOptions = options;
   image.runOptionsSize = sizeof options;
   image.mainCode = [&] { program.Main(); };
+  image.resources.push_back({host::kResourceRcData, "MAINFORM", host::BuildMainForm("数式展開", 154, 203)});
   return host::TheHost().WinMain(image, argc, argv);
 }

@@ -193,5 +193,6 @@ int main(int argc, char** argv) {
   image.runOptions = options;
   image.runOptionsSize = sizeof options;
   image.mainCode = [&] { program.Main(); };
+  image.resources.push_back({host::kResourceRcData, "MAINFORM", host::BuildMainForm("数式乗算（ファイル）", 506, 297)});
   return host::TheHost().WinMain(image, argc, argv);
 }

@@ -1,5 +1,7 @@
 #include "runtime/host/host.h"
 
+#include <dlfcn.h>
+
 #include <cstring>
 
 #include "runtime/core/frame.h"
@@ -69,20 +71,112 @@ void Host::CopyOptions(const uint8_t* o, size_t size) {
   for (int w = 44; w <= 48; ++w) optionTable_[w] = word16(64 + 2 * (w - 44));
 }
 
-void Host::OpenMainWindow(std::unique_ptr<Display> display) {
+int Host::OpenMainWindow(std::unique_ptr<Display> display, const std::vector<Resource>& resources) {
   display_ = display ? std::move(display) : CreateDisplay();
   queue_.Clear();
   queue_.SetDisplay(display_.get());
-  mainWindow_ = std::make_unique<Window>();
-  mainWindow_->handle = kMainHandle;
-  mainWindow_->title = exeBaseName_;
+  classes_.clear();
+  controls_.clear();
+  mainWindow_.reset();
+  showCommand_ = 1;
+  if (FindResource(resources, kResourceRcData, "MainForm")) {
+    int failure = 0;
+    uint32_t form = LoadForm(*this, resources, "MainForm", showCommand_, failure);
+    if (!form || !mainWindow_) {
+      mainWindow_.reset();
+      return failure ? failure : 1012;
+    }
+  } else {
+    CreateWindow(0, "T5Q0CLASS", 0, 0, 0);
+    mainWindow_->form.title = exeBaseName_;
+    mainWindow_->form.controlName = "MainForm";
+    mainWindow_->form.copyCommands = true;
+  }
+  Window* w = mainWindow_.get();
+  w->title = w->form.title;
   Display* d = display_.get();
-  mainWindow_->screen.SetDrawObserver([d](const char* bytes, size_t n) { d->TextDrawn(bytes, n); });
-  mainWindow_->keys.SetBeep([this] { Beep(); });
-  display_->Open(&mainWindow_->screen, kMainHandle);
-  display_->SetTitle(mainWindow_->title);
+  w->screen.SetDrawObserver([d](const char* bytes, size_t n) { d->TextDrawn(bytes, n); });
+  w->keys.SetBeep([this] { Beep(); });
+  display_->Open(&w->screen, kMainHandle);
+  display_->SetTitle(w->title);
   // Shown and active: the window has the focus.
   WindowProc({kMainHandle, WM_SETFOCUS, 0, 0});
+  return 0;
+}
+
+bool Host::ClassExists(const std::string& name) {
+  for (auto& c : classes_)
+    if (c.first == name) return true;
+  return false;
+}
+
+bool Host::RegisterClass(const std::string& name, void* procedure) {
+  if (!procedure) return false;
+  classes_.push_back({name, procedure});
+  return true;
+}
+
+uint32_t Host::CreateWindow(int kind, const std::string& className, uint32_t parent, uint32_t style,
+                            uint32_t exStyle) {
+  if (kind == 0) {
+    if (mainWindow_) return 0;  // one main window
+    mainWindow_ = std::make_unique<Window>();
+    mainWindow_->handle = kMainHandle;
+    FormWindow& f = mainWindow_->form;
+    f.kind = 0;
+    f.className = className;
+    f.style = style;
+    f.exStyle = exStyle;
+    f.parent = parent;
+    return kMainHandle;
+  }
+  FormWindow child;
+  child.kind = kind;
+  child.className = className;
+  child.parent = parent;
+  child.style = style;
+  child.exStyle = exStyle;
+  controls_.push_back(child);
+  return static_cast<uint32_t>(controls_.size() + 1);
+}
+
+FormWindow* Host::WindowRecord(uint32_t handle) {
+  if (handle == kMainHandle) return mainWindow_ ? &mainWindow_->form : nullptr;
+  if (handle >= 2 && handle - 2 < controls_.size()) return &controls_[handle - 2];
+  return nullptr;
+}
+
+void Host::Apply(uint32_t handle) {
+  if (handle != kMainHandle || !mainWindow_) return;
+  FormWindow& f = mainWindow_->form;
+  TextScreen& screen = mainWindow_->screen;
+  mainWindow_->title = f.title;
+  if (f.columns != screen.Columns() || f.rows != screen.Rows()) screen.SetGrid(f.columns, f.rows);
+  screen.SetColors(f.textColor, f.backColor, f.foreColor, f.attribute, 15);
+  screen.SetMapMode(f.mapMode);
+}
+
+int64_t Host::SendMessage(uint32_t handle, uint32_t message, uint64_t wParam, int64_t lParam) {
+  return WindowProc({handle, message, wParam, lParam});
+}
+
+void* Host::LookupSymbol(const std::string& name) { return dlsym(RTLD_DEFAULT, name.c_str()); }
+
+void Host::MessageBox(const std::string& caption, const std::string& text) {
+  if (display_) display_->MessageBox(caption, text);
+}
+
+// The window that shows the whole grid: cells of the form's font (8 x 16
+// for the stock fixed font), a frame of 4 pixels a side and a caption.
+std::pair<int, int> Host::FullWindowSize(uint32_t handle) {
+  FormWindow* f = WindowRecord(handle);
+  int cellHeight = 16, cellWidth = 8;
+  if (f && f->hasFont && f->font.height != 0) {
+    cellHeight = f->font.height < 0 ? -f->font.height : f->font.height;
+    cellWidth = (cellHeight * 4 + 8) / 9;
+  }
+  int columns = f ? f->columns : 80, rows = f ? f->rows : 24;
+  return {columns * cellWidth + 8, rows * cellHeight + 34};
 }
 
 int Host::WinMain(const ProgramImage& image, int argc, char** argv,
@@ -92,7 +186,14 @@ int Host::WinMain(const ProgramImage& image, int argc, char** argv,
   rt::InitRuntime(this, pollInterval_);  // also enables the interrupt request
   waitNesting_ = 0;
   quitSeen_ = false;
-  OpenMainWindow(std::move(display));
+  if (int failure = OpenMainWindow(std::move(display), image.resources)) {
+    // A window that cannot be opened: the failure's built-in message.
+    int message = failure == 27 ? 1 : failure == 7 ? 2 : failure == 1010 ? 6 : failure == 1011 ? 8
+                  : failure == 1012 ? 7 : failure == 1014 ? 3 : 1;
+    ShowHostMessage(message);
+    if (display_) display_->Close();
+    return 0;
+  }
   InstallFatalSignalReport();
   int code = rt::RunMain(image.mainCode);
   if (display_) display_->Close();
@@ -318,3 +419,11 @@ void Host::ProgramExit() {
 }
 
 }  // namespace host
+
+// The window procedure, found by name as the form player finds it.
+extern "C" __attribute__((visibility("default"))) int64_t $PbMainWndProc(uint32_t window, uint32_t message,
+                                                                          uint64_t wParam, int64_t lParam) {
+  return host::TheHost().WindowProc({window, message, wParam, lParam});
+}
+
+extern "C" __attribute__((visibility("default"))) void $PbSetTerminatingFlag() { rt::SetTerminatingFlag(); }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "runtime/core/run_state.h"
+#include "runtime/host/form_player.h"
 #include "runtime/host/key_ring.h"
 #include "runtime/host/text_screen.h"
 #include "runtime/platform/display.h"
@@ -23,6 +24,8 @@ struct ProgramImage {
   const uint8_t* runOptions = nullptr;  // the option record the compiler wrote
   size_t runOptionsSize = 0;
   std::function<void()> mainCode;
+  // The program's resources; "MainForm" describes its main window.
+  std::vector<Resource> resources;
 };
 
 // The option record's size and the offsets the host reads.
@@ -33,12 +36,13 @@ class Window {
  public:
   platform::WindowHandle handle = 0;
   std::string title;  // CP932
+  FormWindow form;    // what the form resource set
   TextScreen screen;
   KeyRing keys;
   bool waitFlag = false;  // a key wait is on
 };
 
-class Host : public rt::Host {
+class Host : public rt::Host, public FormHost {
  public:
   // Start-up, the program's run and shutdown; returns the exit code.
   int WinMain(const ProgramImage& image, int argc, char** argv,
@@ -76,9 +80,23 @@ class Host : public rt::Host {
   uint16_t option(int word) const { return optionTable_[word]; }
   int waitNesting() const { return waitNesting_; }
 
-  // Opens the main window (the default 80 x 24 text window titled with the
-  // program's base name) on the given display.
-  void OpenMainWindow(std::unique_ptr<platform::Display> display);
+  // Opens the main window on the given display: from the "MainForm"
+  // resource when there is one, else the default 80 x 24 text window titled
+  // with the program's base name. 0 on success, else the failure code.
+  int OpenMainWindow(std::unique_ptr<platform::Display> display, const std::vector<Resource>& resources = {});
+
+  // FormHost
+  bool ClassExists(const std::string& name) override;
+  bool RegisterClass(const std::string& name, void* procedure) override;
+  uint32_t CreateWindow(int kind, const std::string& className, uint32_t parent, uint32_t style,
+                        uint32_t exStyle) override;
+  FormWindow* WindowRecord(uint32_t handle) override;
+  void Apply(uint32_t handle) override;
+  int64_t SendMessage(uint32_t handle, uint32_t message, uint64_t wParam, int64_t lParam) override;
+  void* LookupSymbol(const std::string& name) override;
+  void MessageBox(const std::string& caption, const std::string& text) override;
+  std::pair<int, int> FullWindowSize(uint32_t handle) override;
+  int showCommand() const { return showCommand_; }
   void CopyOptions(const uint8_t* options, size_t size);
   void SetBaseName(const char* programFile);
 
@@ -95,6 +113,9 @@ class Host : public rt::Host {
   int pollInterval_ = 10;
   int waitNesting_ = 0;
   bool quitSeen_ = false;
+  int showCommand_ = 1;
+  std::vector<std::pair<std::string, void*>> classes_;
+  std::vector<FormWindow> controls_;  // child controls, handles 2 and up
 };
 
 // The process's host.

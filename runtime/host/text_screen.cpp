@@ -282,6 +282,20 @@ std::string TextScreen::CopyText() const {
   return text;
 }
 
+void TextScreen::SetGrid(int columns, int rows) {
+  TextScreenState& s = state_;
+  s.columns = std::clamp(columns, 1, kMaxColumns);
+  s.rows = std::clamp(rows, 1, kMaxRows);
+  s.printWidth = s.columns;
+  s.regionTop = 0;
+  s.regionLines = s.rows;
+  s.cursorCol = s.cursorRow = 0;
+  s.pendingLead = false;
+  top_ = 0;
+  ClearRows(0, s.rows);
+  SetVisibleCells(s.visibleCols, s.visibleRows);
+}
+
 void TextScreen::SetFocus(bool focused) {
   state_.hasFocus = focused;
   Changed();

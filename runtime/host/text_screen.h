@@ -62,6 +62,9 @@ class TextScreen : public platform::ScreenSource {
   std::string CopyText() const;
 
   void SetFocus(bool focused);
+  // A new grid (at most 132 x 124): cleared, the scroll region all its rows.
+  void SetGrid(int columns, int rows);
+  void SetMapMode(int mode) { state_.mapMode = mode; }
   // The window's client area, in cells: recomputes the scroll ranges.
   void SetVisibleCells(int columns, int rows);
   // A scroll-bar request; true when the view moved.

@@ -215,3 +215,31 @@ TEST_F(Polymul, MissingSecondFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// The form's title becomes the terminal's title.
+std::string TerminalTitle(const std::string& program) {
+  const std::string session = "tessel-title-" + std::to_string(getpid());
+  std::string start = "tmux new-session -d -s " + session + " -x 80 -y 24 \"TESSEL_DISPLAY=terminal " + program +
+                      "; sleep 5\"";
+  if (std::system(start.c_str()) != 0) return "";
+  std::string title;
+  for (int i = 0; i < 50; ++i) {
+    usleep(100000);
+    e2e::Run t = e2e::RunProgram("tmux display -p -t " + session + " '#{pane_title}'", "");
+    title = t.out.substr(0, t.out.find('\n'));
+    e2e::Run screen = e2e::RunProgram("tmux capture-pane -p -t " + session, "");
+    if (screen.out.find("(y/n)") != std::string::npos) break;
+  }
+  (void)!std::system(("tmux kill-session -t " + session + " 2>/dev/null").c_str());
+  return title;
+}
+
+TEST(ProgramWindows, TitlesComeFromTheForms) {
+  if (!e2e::Have("tmux")) GTEST_SKIP() << "tmux is not installed";
+  EXPECT_EQ(TerminalTitle(kEquation), "数式展開");
+  EXPECT_EQ(TerminalTitle(kPolymul), "数式乗算（ファイル）");
+}
+
+}  // namespace
