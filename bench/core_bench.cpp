@@ -2,6 +2,8 @@
 // string stack, and the number texts of PRINT/STR$ and VAL.
 #include <benchmark/benchmark.h>
 
+#include "null_host.h"
+
 #include <random>
 #include <string>
 #include <vector>
@@ -10,15 +12,8 @@
 
 namespace {
 
-class NullHost : public rt::Host {
- public:
-  bool PollHost() override { return true; }
-  void ReportRuntimeError(const rt::ModuleRecord*, int, int, uint32_t) override {}
-  void EndWait(bool, const std::string&) override {}
-  void ProgramExit() override { rt::BeginShutdown(); }
-};
 
-NullHost host;
+bench::NullHost host;
 
 void StringAssignment(benchmark::State& state) {
   rt::InitRuntime(&host, 10);

@@ -3,6 +3,8 @@
 // ordering of a large answer. Progress marks are counted, not printed.
 #include <benchmark/benchmark.h>
 
+#include "null_host.h"
+
 #include <random>
 #include <string>
 
@@ -13,13 +15,6 @@
 
 namespace {
 
-class NullHost : public rt::Host {
- public:
-  bool PollHost() override { return true; }
-  void ReportRuntimeError(const rt::ModuleRecord*, int, int, uint32_t) override {}
-  void EndWait(bool, const std::string&) override {}
-  void ProgramExit() override { rt::BeginShutdown(); }
-};
 
 class CountingOutput : public poly::ProgressOutput {
  public:
@@ -28,7 +23,7 @@ class CountingOutput : public poly::ProgressOutput {
   double marks = 0;
 };
 
-NullHost host;
+bench::NullHost host;
 
 poly::Factors Parse(const std::string& text) {
   rt::InitRuntime(&host, 10);

@@ -157,17 +157,8 @@ bool Equation::Expand() {
 }  // namespace expander
 
 int main(int argc, char** argv) {
-  // The run-time options the compiler writes: poll interval 10, Ctrl+L
-  // clears the input line.
-  static uint8_t options[host::kRunOptionsSize] = {};
-  options[host::kPollIntervalOffset] = 10;
-  options[129] = 1;
   expander::Equation program;
-  host::ProgramImage image;
-  image.mainModule = &expander::kModule;
-  image.runOptions = options;
-  image.runOptionsSize = sizeof options;
-  image.mainCode = [&] { program.Main(); };
-  image.resources.push_back({host::kResourceRcData, "MAINFORM", host::BuildMainForm("数式展開", 154, 203)});
-  return host::TheHost().WinMain(image, argc, argv);
+  return host::RunProgram(expander::kModule,
+                          {{host::kResourceRcData, "MAINFORM", host::BuildMainForm("数式展開", 154, 203)}},
+                          [&] { program.Main(); }, argc, argv);
 }

@@ -1,15 +1,10 @@
 #include "app/expander/parser.h"
 
+#include "app/polynomial/term_table.h"
+
 namespace expander {
 
 using namespace basic;
-
-namespace {
-template <class A>
-void EraseIfDimensioned(A& array) {
-  if (array.dimensioned()) Erase(array);
-}
-}  // namespace
 
 // The letter number of a one-byte text (a = 1 ... z = 26), 0 for any other.
 Value Parser::LetterNumber(StrExpr ch) {
@@ -236,19 +231,6 @@ void Parser::Release() {
   EraseIfDimensioned(LetterPositions);
 }
 
-poly::Factors Parser::Factors() {
-  poly::Factors f;
-  f.factorCount = factorCount.get();
-  f.letterCount = static_cast<int>(letterCount.get());
-  if (!poly::HasProduct(f.factorCount)) return f;
-  for (Single i = 1; i <= factorCount; i = i + 1) {
-    auto& terms = f.terms.emplace_back();
-    for (Single m = 1; m <= TermCounts(i); m = m + 1) {
-      auto& row = terms.emplace_back();
-      for (Single c = 1; c <= letterCount + 2; c = c + 1) row.push_back(TermTable(i, m, c).get());
-    }
-  }
-  return f;
-}
+poly::Factors Parser::Factors() { return poly::FactorsOf(factorCount, letterCount, TermCounts, TermTable); }
 
 }  // namespace expander

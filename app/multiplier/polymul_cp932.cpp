@@ -4,6 +4,7 @@
 // character set CP932, so its texts are the Shift-JIS bytes it shows.
 #include "app/polynomial/answer_output.h"
 #include "app/polynomial/polynomial.h"
+#include "app/polynomial/term_table.h"
 #include "runtime/core/basic_io.h"
 #include "runtime/host/host.h"
 
@@ -17,11 +18,6 @@ const std::vector<uint8_t> kData = rt::BuildDataArea({
     {18, "\"a\",\"b\",\"c\",\"d\",\"e\",\"f\",\"g\",\"h\",\"i\",\"j\",\"k\",\"l\",\"m\",\"n\",\"o\",\"p\","
          "\"q\",\"r\",\"s\",\"t\",\"u\",\"v\",\"w\",\"x\",\"y\",\"z\""},
 });
-
-template <class A>
-void EraseIfDimensioned(A& array) {
-  if (array.dimensioned()) Erase(array);
-}
 
 class Polymul {
  public:
@@ -163,36 +159,14 @@ bool Polymul::LimitMessage() {
   return false;
 }
 
-poly::Factors Polymul::Factors() {
-  poly::Factors f;
-  f.factorCount = factorCount.get();
-  f.letterCount = static_cast<int>(letterCount.get());
-  if (!poly::HasProduct(f.factorCount)) return f;
-  for (Single i = 1; i <= N; i = i + 1) {
-    auto& terms = f.terms.emplace_back();
-    for (Single m = 1; m <= TermCounts(i); m = m + 1) {
-      auto& row = terms.emplace_back();
-      for (Single c = 1; c <= letterCount + 2; c = c + 1) row.push_back(TermTable(i, m, c).get());
-    }
-  }
-  return f;
-}
+poly::Factors Polymul::Factors() { return poly::FactorsOf(factorCount, letterCount, TermCounts, TermTable); }
 
 }  // namespace
 }  // namespace multiplier
 
 int main(int argc, char** argv) {
-  // The run-time options the compiler writes: poll interval 10, Ctrl+L
-  // clears the input line.
-  static uint8_t options[host::kRunOptionsSize] = {};
-  options[host::kPollIntervalOffset] = 10;
-  options[129] = 1;
   multiplier::Polymul program;
-  host::ProgramImage image;
-  image.mainModule = &multiplier::kModule;
-  image.runOptions = options;
-  image.runOptionsSize = sizeof options;
-  image.mainCode = [&] { program.Main(); };
-  image.resources.push_back({host::kResourceRcData, "MAINFORM", host::BuildMainForm("数式乗算（ファイル）", 506, 297)});
-  return host::TheHost().WinMain(image, argc, argv);
+  return host::RunProgram(multiplier::kModule,
+                          {{host::kResourceRcData, "MAINFORM", host::BuildMainForm("数式乗算（ファイル）", 506, 297)}},
+                          [&] { program.Main(); }, argc, argv);
 }

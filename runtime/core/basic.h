@@ -303,6 +303,13 @@ void Erase(A&... arrays) {
   rt::EraseArrays(sizeof...(A), list);
 }
 
+// ERASE of an array only when it is dimensioned (the programs release their
+// tables this way before dimensioning them anew).
+template <class A>
+void EraseIfDimensioned(A& array) {
+  if (array.dimensioned()) Erase(array);
+}
+
 // The first two calls of every statement.
 inline void Stmt(int16_t line) {
   rt::BeginStatement();

@@ -418,6 +418,20 @@ void Host::ProgramExit() {
   rt::CloseAllFiles();
 }
 
+int RunProgram(const rt::ModuleRecord& module, std::vector<Resource> resources,
+               std::function<void()> mainCode, int argc, char** argv) {
+  static uint8_t options[kRunOptionsSize] = {};
+  options[kPollIntervalOffset] = 10;
+  options[129] = 1;  // option word 21
+  ProgramImage image;
+  image.mainModule = &module;
+  image.runOptions = options;
+  image.runOptionsSize = sizeof options;
+  image.mainCode = std::move(mainCode);
+  image.resources = std::move(resources);
+  return TheHost().WinMain(image, argc, argv);
+}
+
 }  // namespace host
 
 // The window procedure, found by name as the form player finds it.

@@ -121,4 +121,9 @@ class Host : public rt::Host, public FormHost {
 // The process's host.
 Host& TheHost();
 
+// Starts a program compiled with the usual options (poll interval 10, Ctrl+L
+// clears the input line) on the process's host; returns the exit code.
+int RunProgram(const rt::ModuleRecord& module, std::vector<Resource> resources,
+               std::function<void()> mainCode, int argc, char** argv);
+
 }  // namespace host

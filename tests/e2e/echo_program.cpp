@@ -18,14 +18,7 @@ void Print(const std::string& bytes) { rt::TheFrame().host->ScreenWrite(bytes.da
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
-  static uint8_t options[host::kRunOptionsSize] = {};
-  options[host::kPollIntervalOffset] = 10;
-  options[129] = 1;  // option word 21: Ctrl+L clears the input line
-  host::ProgramImage image;
-  image.mainModule = &kModule;
-  image.runOptions = options;
-  image.runOptionsSize = sizeof options;
-  image.mainCode = [&] {
+  auto mainCode = [&] {
     basic::StartModule(kModule, nullptr);
     if (mode == "loop") {
       for (long i = 0;; ++i) basic::Stmt(static_cast<int16_t>(100 + i % 7));
@@ -45,5 +38,5 @@ int main(int argc, char** argv) {
     basic::Stmt(40);
     basic::End();
   };
-  return host::TheHost().WinMain(image, argc, argv);
+  return host::RunProgram(kModule, {}, mainCode, argc, argv);
 }
