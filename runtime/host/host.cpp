@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "runtime/core/frame.h"
@@ -97,6 +98,8 @@ int Host::OpenMainWindow(std::unique_ptr<Display> display, const std::vector<Res
   Display* d = display_.get();
   w->screen.SetDrawObserver([d](const char* bytes, size_t n) { d->TextDrawn(bytes, n); });
   w->keys.SetBeep([this] { Beep(); });
+  display_->SetGeometry(w->form.x, w->form.y, w->form.width, w->form.height);
+  if (w->form.hasFont) display_->SetFont(w->form.font.face, std::abs(w->form.font.height));
   display_->Open(&w->screen, kMainHandle);
   display_->SetTitle(w->title);
   // Shown and active: the window has the focus.
@@ -198,6 +201,9 @@ int Host::WinMain(const ProgramImage& image, int argc, char** argv,
   int code = rt::RunMain(image.mainCode);
   if (display_) display_->Close();
   rt::ShutdownRuntime();
+  // The display goes before the process ends, not among the static objects.
+  queue_.SetDisplay(nullptr);
+  display_.reset();
   return static_cast<uint16_t>(code);
 }
 
@@ -254,6 +260,8 @@ int64_t Host::WindowProc(const Message& m) {
     case WM_SYSCOMMAND:
       if (m.wParam == kCommandCopyText) {
         if (!display_->CopyText(w->screen.CopyText())) ShowHostMessage(3, true);
+      } else if (m.wParam == kCommandCopyImage) {
+        if (!display_->CopyImage()) ShowHostMessage(3, true);
       }
       return 0;
     case WM_COPY:

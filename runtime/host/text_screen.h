@@ -90,6 +90,8 @@ class TextScreen : public platform::ScreenSource {
   int ScrollRow() const override { return state_.scrollRow; }
   int BackColor() const override { return state_.backColor; }
   uint64_t Version() const override { return version_; }
+  int MaxScrollColumn() const override { return state_.maxScrollCol; }
+  int MaxScrollRow() const override { return state_.maxScrollRow; }
 
  private:
   // A row is four planes of kMaxColumns bytes: characters, colour numbers,

@@ -28,6 +28,9 @@ class ScreenSource {
   virtual int ScrollColumn() const = 0;
   virtual int ScrollRow() const = 0;
   virtual int BackColor() const = 0;
+  // The scroll ranges of the view (0 to the value), in cells.
+  virtual int MaxScrollColumn() const { return 0; }
+  virtual int MaxScrollRow() const { return 0; }
   // Increases whenever the grid changes, so that a display redraws only then.
   virtual uint64_t Version() const = 0;
 };
@@ -65,11 +68,18 @@ class Display {
   // Shows the current state of the screen.
   virtual void Present() {}
   virtual void SetTitle(const std::string& /*cp932*/) {}
+  // The form's position and client size in pixels, and its font (a face
+  // name, "FixedSys" for the display's fixed-pitch Japanese font, and the
+  // character height in pixels).
+  virtual void SetGeometry(int /*x*/, int /*y*/, int /*width*/, int /*height*/) {}
+  virtual void SetFont(const std::string& /*face*/, int /*pixelHeight*/) {}
   virtual void Beep() {}
   // A message box (CP932 caption and text); returns when it is dismissed.
   virtual void MessageBox(const std::string& caption, const std::string& text) = 0;
   // Puts text on the clipboard; false when it cannot be opened.
   virtual bool CopyText(const std::string& /*cp932*/) { return false; }
+  // Puts an image of the grid on the clipboard, where the display can.
+  virtual bool CopyImage() { return false; }
 };
 
 // The display chosen by TESSEL_DISPLAY, or by the default rule: the window

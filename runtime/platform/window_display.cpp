@@ -1,0 +1,421 @@
+// The window display: the text screen in a desktop window (Qt 6 Widgets).
+// The program keeps running on the GUI thread; the window is served only
+// through the run-time's pump: the non-blocking pump processes pending
+// events, the blocking wait waits for the next one.
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QImage>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <cstdlib>
+#include <memory>
+
+#include "runtime/platform/display.h"
+#include "runtime/platform/encoding.h"
+
+namespace platform {
+namespace {
+
+QColor ToQt(const Rgb& c) { return QColor(c.r, c.g, c.b); }
+
+// The grid, drawn cell by cell from the text screen, with scroll bars when
+// the window is smaller than the grid.
+class GridView : public QAbstractScrollArea {
+ public:
+  explicit GridView(QWidget* parent) : QAbstractScrollArea(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    setFrameShape(QFrame::NoFrame);
+    blink_.setInterval(500);
+    QObject::connect(&blink_, &QTimer::timeout, [this] {
+      caretVisible_ = !caretVisible_;
+      viewport()->update();
+    });
+    blink_.start();
+    QObject::connect(verticalScrollBar(), &QScrollBar::actionTriggered, [this](int action) {
+      ScrollAction(true, action);
+    });
+    QObject::connect(horizontalScrollBar(), &QScrollBar::actionTriggered, [this](int action) {
+      ScrollAction(false, action);
+    });
+  }
+
+  void Attach(const ScreenSource* screen, WindowHandle window, MessageQueue* queue) {
+    screen_ = screen;
+    window_ = window;
+    queue_ = queue;
+  }
+  void SetCellFont(const QFont& font) {
+    font_ = font;
+    QFontMetrics m(font_);
+    cellWidth_ = std::max(1, m.horizontalAdvance(QLatin1Char('.')));
+    cellHeight_ = std::max(1, m.height());
+  }
+  int cellWidth() const { return cellWidth_; }
+  int cellHeight() const { return cellHeight_; }
+
+  // Follows the screen: scroll ranges and positions, and a repaint when the
+  // grid changed.
+  void Sync() {
+    if (!screen_) return;
+    SetBar(verticalScrollBar(), screen_->MaxScrollRow(), screen_->ScrollRow(), VisibleRows());
+    SetBar(horizontalScrollBar(), screen_->MaxScrollColumn(), screen_->ScrollColumn(), VisibleColumns());
+    if (screen_->Version() != drawn_) {
+      drawn_ = screen_->Version();
+      caretVisible_ = true;
+      viewport()->update();
+    }
+  }
+
+  QImage GridImage() {
+    QImage image(screen_ ? screen_->Columns() * cellWidth_ : 1, screen_ ? screen_->Rows() * cellHeight_ : 1,
+                 QImage::Format_RGB32);
+    // The background layer over a white bitmap, the text over it.
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.fillRect(image.rect(), ToQt(kFillPalette[screen_ ? screen_->BackColor() & 15 : 0]));
+    DrawGrid(p, 0, 0, false);
+    return image;
+  }
+
+  void Post(uint32_t message, uint64_t w, int64_t l = 0) {
+    if (queue_) queue_->Post({window_, message, w, l});
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(viewport());
+    p.fillRect(viewport()->rect(), ToQt(kFillPalette[screen_ ? screen_->BackColor() & 15 : 0]));
+    if (!screen_) return;
+    DrawGrid(p, screen_->ScrollColumn(), screen_->ScrollRow(), true);
+  }
+
+  void resizeEvent(QResizeEvent* e) override {
+    QAbstractScrollArea::resizeEvent(e);
+    Post(WM_SIZE, 0, (VisibleColumns() & 0xFFFF) | ((VisibleRows() & 0xFFFF) << 16));
+  }
+
+  void focusInEvent(QFocusEvent* e) override {
+    QAbstractScrollArea::focusInEvent(e);
+    Post(WM_SETFOCUS, 0);
+  }
+  void focusOutEvent(QFocusEvent* e) override {
+    QAbstractScrollArea::focusOutEvent(e);
+    Post(WM_KILLFOCUS, 0);
+  }
+
+  void keyPressEvent(QKeyEvent* e) override {
+    const int key = e->key();
+    const bool ctrl = e->modifiers() & Qt::ControlModifier;
+    switch (key) {
+      case Qt::Key_Shift: return Post(WM_KEYDOWN, VK_SHIFT);
+      case Qt::Key_Control: return Post(WM_KEYDOWN, VK_CONTROL);
+      case Qt::Key_Left: return Key(VK_LEFT);
+      case Qt::Key_Right: return Key(VK_RIGHT);
+      case Qt::Key_Up: return Key(VK_UP);
+      case Qt::Key_Down: return Key(VK_DOWN);
+      case Qt::Key_Home: return Key(VK_HOME);
+      case Qt::Key_End: return Key(VK_END);
+      case Qt::Key_Insert: return Key(VK_INSERT);
+      case Qt::Key_Delete: return Key(VK_DELETE);
+      case Qt::Key_PageUp: return Key(VK_PRIOR);
+      case Qt::Key_PageDown: return Key(VK_NEXT);
+      case Qt::Key_Clear: return Key(VK_CLEAR);
+      case Qt::Key_Backspace: return Post(WM_CHAR, 8);
+      case Qt::Key_Return:
+      case Qt::Key_Enter: return Post(WM_CHAR, 13);
+      case Qt::Key_Tab: return Post(WM_CHAR, 9);
+      case Qt::Key_Escape: return Post(WM_CHAR, 27);
+      default: break;
+    }
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return Key(VK_F1 + (key - Qt::Key_F1));
+    if (ctrl && key >= Qt::Key_A && key <= Qt::Key_Z) return Post(WM_CHAR, 1 + (key - Qt::Key_A));
+    Text(e->text());
+  }
+  void keyReleaseEvent(QKeyEvent* e) override {
+    if (e->key() == Qt::Key_Shift) Post(WM_KEYUP, VK_SHIFT);
+    if (e->key() == Qt::Key_Control) Post(WM_KEYUP, VK_CONTROL);
+  }
+  // Input-method commits arrive as CP932 byte pairs.
+  void inputMethodEvent(QInputMethodEvent* e) override {
+    Text(e->commitString());
+    e->accept();
+  }
+
+  void mousePressEvent(QMouseEvent* e) override {
+    setFocus();
+    Post(e->button() == Qt::RightButton ? WM_RBUTTONDOWN : e->button() == Qt::MiddleButton ? WM_MBUTTONDOWN
+                                                                                             : WM_LBUTTONDOWN, 0);
+  }
+  void mouseReleaseEvent(QMouseEvent* e) override {
+    Post(e->button() == Qt::RightButton ? WM_RBUTTONUP : e->button() == Qt::MiddleButton ? WM_MBUTTONUP
+                                                                                           : WM_LBUTTONUP, 0);
+  }
+  void mouseDoubleClickEvent(QMouseEvent* e) override {
+    Post(e->button() == Qt::RightButton ? WM_RBUTTONDBLCLK
+         : e->button() == Qt::MiddleButton ? WM_MBUTTONDBLCLK : WM_LBUTTONDBLCLK, 0);
+  }
+  void wheelEvent(QWheelEvent* e) override {
+    Post(WM_MOUSEWHEEL, static_cast<uint64_t>(e->angleDelta().y()) << 16);
+    e->accept();
+  }
+
+ private:
+  int VisibleRows() const { return viewport()->height() / cellHeight_; }
+  int VisibleColumns() const { return viewport()->width() / cellWidth_; }
+
+  void SetBar(QScrollBar* bar, int max, int value, int page) {
+    bar->blockSignals(true);
+    bar->setRange(0, max);
+    bar->setPageStep(std::max(1, page));
+    bar->setValue(value);
+    bar->blockSignals(false);
+    setVerticalScrollBarPolicy(screen_ && screen_->MaxScrollRow() > 0 ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(screen_ && screen_->MaxScrollColumn() > 0 ? Qt::ScrollBarAlwaysOn
+                                                                          : Qt::ScrollBarAlwaysOff);
+  }
+
+  void ScrollAction(bool vertical, int action) {
+    QScrollBar* bar = vertical ? verticalScrollBar() : horizontalScrollBar();
+    uint32_t message = vertical ? WM_VSCROLL : WM_HSCROLL;
+    switch (action) {
+      case QAbstractSlider::SliderSingleStepSub: return Post(message, SB_LINEUP);
+      case QAbstractSlider::SliderSingleStepAdd: return Post(message, SB_LINEDOWN);
+      case QAbstractSlider::SliderPageStepSub: return Post(message, SB_PAGEUP);
+      case QAbstractSlider::SliderPageStepAdd: return Post(message, SB_PAGEDOWN);
+      default:
+        return Post(message, SB_THUMBPOSITION | (static_cast<uint64_t>(bar->sliderPosition()) << 16));
+    }
+  }
+
+  void Key(uint32_t vk) {
+    Post(WM_KEYDOWN, vk);
+    Post(WM_KEYUP, vk);
+  }
+  void Text(const QString& text) {
+    if (text.isEmpty()) return;
+    std::string bytes = Utf8ToCp932(text.toStdString());
+    for (char c : bytes) {
+      unsigned char b = static_cast<unsigned char>(c);
+      if (b >= 32 || b == 3) Post(WM_CHAR, b);
+    }
+  }
+
+  // Each row in runs of equal colour and attribute; double-byte characters
+  // take two cells.
+  void DrawGrid(QPainter& p, int left, int top, bool caret) {
+    p.setFont(font_);
+    QFontMetrics m(font_);
+    const int columns = screen_->Columns(), rows = screen_->Rows();
+    for (int r = top; r < rows; ++r) {
+      const uint8_t* chars = screen_->RowChars(r);
+      const uint8_t* colors = screen_->RowColors(r);
+      const uint8_t* attrs = screen_->RowAttributes(r);
+      const int y = (r - top) * cellHeight_;
+      int c = 0;
+      while (c < columns) {
+        int end = c;
+        while (end < columns && colors[end] == colors[c] && attrs[end] == attrs[c])
+          end += IsLeadByte(chars[end]) && end + 1 < columns ? 2 : 1;
+        CellColors cc = ColorsOf(colors[c], attrs[c], screen_->BackColor());
+        const int x = (c - left) * cellWidth_;
+        if (cc.opaque) p.fillRect(x, y, (end - c) * cellWidth_, cellHeight_, ToQt(cc.back));
+        p.setPen(ToQt(cc.text));
+        for (int k = c; k < end;) {
+          int n = IsLeadByte(chars[k]) && k + 1 < columns ? 2 : 1;
+          if (chars[k] != ' ') {
+            QString glyph = QString::fromStdString(
+                Cp932ToUtf8(std::string(reinterpret_cast<const char*>(chars + k), n)));
+            p.drawText(QRect((k - left) * cellWidth_, y, n * cellWidth_, cellHeight_),
+                       Qt::AlignLeft | Qt::AlignVCenter, glyph);
+          }
+          k += n;
+        }
+        c = end;
+      }
+    }
+    if (caret && hasFocus() && screen_->CaretShown() && caretVisible_) {
+      const int x = (screen_->CursorColumn() - left) * cellWidth_;
+      const int y = (screen_->CursorRow() - top) * cellHeight_;
+      p.fillRect(x, y, 2, cellHeight_, ToQt(ColorsOf(7, 4, 0).text));
+    }
+  }
+
+  const ScreenSource* screen_ = nullptr;
+  WindowHandle window_ = 0;
+  MessageQueue* queue_ = nullptr;
+  QFont font_;
+  int cellWidth_ = 8, cellHeight_ = 16;
+  uint64_t drawn_ = ~uint64_t{0};
+  QTimer blink_;
+  bool caretVisible_ = true;
+};
+
+class MainWindow : public QMainWindow {
+ public:
+  GridView* view = nullptr;
+  bool closing = false;
+
+ protected:
+  void closeEvent(QCloseEvent* e) override {
+    if (closing) return e->accept();
+    view->Post(WM_CLOSE, 0);  // the host decides; the window goes when it is destroyed
+    e->ignore();
+  }
+};
+
+// The fixed-pitch font that holds Japanese, for "FixedSys".
+QFont JapaneseFixedFont(const std::string& face, int pixelHeight) {
+  QFont font;
+  const std::string utf8 = Cp932ToUtf8(face);
+  if (!face.empty() && face != "FixedSys" && QFontDatabase::families().contains(QString::fromStdString(utf8))) {
+    font.setFamily(QString::fromStdString(utf8));
+  } else {
+    for (const char* family : {"IPAGothic", "Noto Sans Mono CJK JP", "Noto Sans CJK JP", "VL Gothic", "Monospace"}) {
+      if (QFontDatabase::families().contains(family)) {
+        font.setFamily(family);
+        break;
+      }
+    }
+  }
+  font.setStyleHint(QFont::TypeWriter);
+  font.setFixedPitch(true);
+  font.setPixelSize(pixelHeight > 0 ? pixelHeight : 16);
+  return font;
+}
+
+class WindowDisplay : public Display {
+ public:
+  WindowDisplay() {
+    static int argc = 1;
+    static char name[] = "tessel";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) app_ = std::make_unique<QApplication>(argc, argv);
+    window_ = std::make_unique<MainWindow>();
+    view_ = new GridView(window_.get());
+    window_->view = view_;
+    window_->setCentralWidget(view_);
+    QMenu* copy = window_->menuBar()->addMenu(QString::fromUtf8("コピー(&Y)"));
+    copy->addAction(QString::fromUtf8("テキスト(&T)"), [this] { view_->Post(WM_SYSCOMMAND, kCommandCopyText); });
+    copy->addAction(QString::fromUtf8("テキスト/グラフィック(&M)"),
+                    [this] { view_->Post(WM_SYSCOMMAND, kCommandCopyImage); });
+    view_->SetCellFont(JapaneseFixedFont("FixedSys", 18));
+  }
+  ~WindowDisplay() override { Close(); }
+
+  const char* Name() const override { return "window"; }
+
+  void Open(const ScreenSource* screen, WindowHandle window) override {
+    view_->Attach(screen, window, queue_);
+    screen_ = screen;
+    window_->resize(clientWidth_, clientHeight_ + window_->menuBar()->sizeHint().height());
+    if (hasPosition_) window_->move(x_, y_);
+    window_->show();
+    window_->activateWindow();
+    view_->setFocus();
+  }
+
+  void WindowDestroyed() override {
+    screen_ = nullptr;
+    view_->Attach(nullptr, 0, queue_);
+    window_->closing = true;
+    window_->close();
+    QApplication::processEvents();
+  }
+
+  void Close() override {
+    if (!window_) return;
+    window_->closing = true;
+    window_->close();
+    QApplication::processEvents();
+  }
+
+  void PumpEvents(MessageQueue& queue) override {
+    Bind(queue);
+    QApplication::processEvents(QEventLoop::AllEvents);
+  }
+
+  void WaitEvents(MessageQueue& queue) override {
+    Bind(queue);
+    Present();
+    while (queue.Empty()) QApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
+  }
+
+  void Present() override {
+    if (screen_) view_->Sync();
+  }
+
+  void SetTitle(const std::string& cp932) override { window_->setWindowTitle(QString::fromStdString(Cp932ToUtf8(cp932))); }
+  void SetGeometry(int x, int y, int width, int height) override {
+    if (width > 0 && height > 0) {
+      clientWidth_ = width;
+      clientHeight_ = height;
+    }
+    x_ = x;
+    y_ = y;
+    hasPosition_ = true;
+  }
+  void SetFont(const std::string& face, int pixelHeight) override {
+    view_->SetCellFont(JapaneseFixedFont(face, pixelHeight));
+  }
+  void Beep() override { QApplication::beep(); }
+
+  void MessageBox(const std::string& caption, const std::string& text) override {
+    QMessageBox::warning(window_ && window_->isVisible() ? window_.get() : nullptr,
+                         QString::fromStdString(Cp932ToUtf8(caption)), QString::fromStdString(Cp932ToUtf8(text)));
+  }
+
+  bool CopyText(const std::string& cp932) override {
+    QClipboard* c = QApplication::clipboard();
+    if (!c) return false;
+    c->setText(QString::fromStdString(Cp932ToUtf8(cp932)));
+    return true;
+  }
+
+  bool CopyImage() override {
+    QClipboard* c = QApplication::clipboard();
+    if (!c || !screen_) return false;
+    c->setImage(view_->GridImage());
+    return true;
+  }
+
+ private:
+  void Bind(MessageQueue& queue) {
+    if (queue_ != &queue) {
+      queue_ = &queue;
+      view_->Attach(screen_, 1, queue_);
+    }
+  }
+
+  std::unique_ptr<QApplication> app_;
+  std::unique_ptr<MainWindow> window_;
+  GridView* view_ = nullptr;
+  const ScreenSource* screen_ = nullptr;
+  MessageQueue* queue_ = nullptr;
+  int clientWidth_ = 648, clientHeight_ = 466, x_ = 0, y_ = 0;
+  bool hasPosition_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Display> CreateWindowDisplay() {
+  const char* x = std::getenv("DISPLAY");
+  const char* w = std::getenv("WAYLAND_DISPLAY");
+  const char* qpa = std::getenv("QT_QPA_PLATFORM");
+  if (!((x && *x) || (w && *w) || (qpa && *qpa))) return nullptr;
+  return std::make_unique<WindowDisplay>();
+}
+
+}  // namespace platform

@@ -1,0 +1,108 @@
+// equation in the window display under Xvfb: a whole session typed with
+// xdotool, the title, the answer read back through the copy command, and a
+// screenshot of the grid kept as a build artefact.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "process.h"
+
+namespace {
+
+const std::string kEquation = EQUATION_PROGRAM;
+
+void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+class WindowSession : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* tool : {"Xvfb", "xdotool", "xclip"})
+      if (!e2e::Have(tool)) GTEST_SKIP() << tool << " is not installed; .ci/run installs it";
+    display = ":" + std::to_string(70 + getpid() % 200);
+    xvfb = fork();
+    if (xvfb == 0) {
+      execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", nullptr);
+      _exit(127);
+    }
+    for (int i = 0; i < 50; ++i) {
+      Sleep(100);
+      if (Xdo("getmouselocation").exitCode == 0) return;
+    }
+    GTEST_SKIP() << "no X server could be started on " << display;
+  }
+  void TearDown() override {
+    if (xvfb > 0) {
+      kill(xvfb, SIGTERM);
+      waitpid(xvfb, nullptr, 0);
+    }
+  }
+  e2e::Run Xdo(const std::string& args) { return e2e::RunProgram("DISPLAY=" + display + " xdotool " + args, ""); }
+  e2e::Run Clip(const std::string& target) {
+    return e2e::RunProgram("DISPLAY=" + display + " xclip -o -selection clipboard" + target, "");
+  }
+  void Line(const std::string& text) {
+    Xdo("type --delay 5 '" + text + "'");
+    Xdo("key Return");
+    Sleep(200);
+  }
+
+  std::string display;
+  pid_t xvfb = -1;
+};
+
+TEST_F(WindowSession, TypedSessionTitleAnswerAndScreenshot) {
+  char dir[] = "/tmp/tessel-window-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string folder = dir;
+  pid_t program = fork();
+  if (program == 0) {
+    setenv("DISPLAY", display.c_str(), 1);
+    setenv("TESSEL_DISPLAY", "window", 1);
+    setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
+    if (chdir(folder.c_str()) != 0) _exit(126);
+    execl(kEquation.c_str(), "equation", nullptr);
+    _exit(127);
+  }
+  std::string title;
+  for (int i = 0; i < 50 && title.empty(); ++i) {
+    Sleep(100);
+    e2e::Run found = Xdo("search --name 数式展開 getwindowname");
+    if (found.exitCode == 0) title = found.out.substr(0, found.out.find('\n'));
+  }
+  EXPECT_EQ(title, "数式展開");
+  Line("y");
+  Line("m");
+  Line("(a+b)(a-b)");
+  std::string text;
+  for (int i = 0; i < 30 && text.find("Answer =") == std::string::npos; ++i) {
+    Xdo("key alt+y t");  // コピー(&Y) > テキスト(&T)
+    Sleep(150);
+    text = Clip("").out;
+  }
+  EXPECT_NE(text.find("Answer =+a2-b2\r\n"), std::string::npos) << text;
+  Xdo("key alt+y m");  // コピー(&Y) > テキスト/グラフィック(&M)
+  Sleep(300);
+  e2e::Run png = Clip(" -t image/png");
+  EXPECT_EQ(png.out.substr(1, 3), "PNG");
+  (void)!std::system(("mkdir -p " + std::string(ARTEFACT_DIR)).c_str());
+  if (FILE* f = std::fopen((std::string(ARTEFACT_DIR) + "/equation-window.png").c_str(), "wb")) {
+    std::fwrite(png.out.data(), 1, png.out.size(), f);
+    std::fclose(f);
+  }
+  Line("n");
+  Line("y");
+  int status = -1;
+  for (int i = 0; i < 50; ++i) {
+    if (waitpid(program, &status, WNOHANG) == program) break;
+    Sleep(100);
+  }
+  if (!WIFEXITED(status)) kill(program, SIGKILL);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  (void)!std::system(("rm -rf " + folder).c_str());
+}
+
+}  // namespace
