@@ -39,13 +39,14 @@ class ErrorReport : public ::testing::Test {
 
 class Scripted : public platform::Display {
  public:
+  explicit Scripted(std::string& drawn) : drawn(drawn) {}
   const char* Name() const override { return "scripted"; }
   void Open(const platform::ScreenSource*, platform::WindowHandle) override {}
   void PumpEvents(platform::MessageQueue&) override {}
   void WaitEvents(platform::MessageQueue& q) override { q.Post({1, platform::WM_CHAR, 'k', 0}); }
   void TextDrawn(const char* b, size_t n) override { drawn.append(b, n); }
   void MessageBox(const std::string&, const std::string&) override {}
-  std::string drawn;
+  std::string& drawn;  // outlives the display
 };
 
 const rt::ModuleRecord kModule{0, nullptr, 0, 8, "MAIN.BAS"};
@@ -68,9 +69,10 @@ int RunFailing(Scripted* display) {
 }
 
 TEST_F(ErrorReport, ScreenRecordAndExitStatus) {
-  auto* d = new Scripted;
+  std::string drawn;
+  auto* d = new Scripted(drawn);
   EXPECT_EQ(RunFailing(d), 1);
-  EXPECT_EQ(d->drawn, rt::test::Cp932("\r\nMAIN.BAS [120行]:エラー[5]\r\n任意のキーを押してください\r\n"));
+  EXPECT_EQ(drawn, rt::test::Cp932("\r\nMAIN.BAS [120行]:エラー[5]\r\n任意のキーを押してください\r\n"));
   std::string store = Store();
   // Exactly these values, in this order.
   std::istringstream lines(store);
@@ -92,10 +94,11 @@ TEST_F(ErrorReport, MessageLibraryTextFollowsTheErrorLine) {
   EXPECT_TRUE(LookupErrorText(5, text));
   EXPECT_EQ(text, "Illegal function call");
   EXPECT_FALSE(LookupErrorText(6, text));
-  auto* d = new Scripted;
+  std::string drawn;
+  auto* d = new Scripted(drawn);
   RunFailing(d);
-  EXPECT_NE(d->drawn.find(rt::test::Cp932("エラー[5]\r\nIllegal function call\r\n任意のキー")), std::string::npos)
-      << d->drawn;
+  EXPECT_NE(drawn.find(rt::test::Cp932("エラー[5]\r\nIllegal function call\r\n任意のキー")), std::string::npos)
+      << drawn;
 }
 
 TEST_F(ErrorReport, MapLastErrorRecordsTheCode) {

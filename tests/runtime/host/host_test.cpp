@@ -14,36 +14,45 @@ namespace {
 
 using platform::Message;
 
-class ScriptedDisplay : public platform::Display {
- public:
-  const char* Name() const override { return "scripted"; }
-  void Open(const platform::ScreenSource*, platform::WindowHandle w) override { window = w; }
-  void PumpEvents(platform::MessageQueue& q) override {
-    ++pumps;
-    if (closeAtPump > 0 && pumps == closeAtPump) q.Post({window, platform::WM_CLOSE, 0, 0});
-    if (charAtPump > 0 && pumps == charAtPump) q.Post({window, platform::WM_CHAR, 3, 0});
-  }
-  void WaitEvents(platform::MessageQueue& q) override {
-    if (keys.empty()) {
-      q.Post({window, platform::WM_CLOSE, 0, 0});
-      return;
-    }
-    q.Post(keys.front());
-    keys.pop_front();
-  }
-  void TextDrawn(const char* b, size_t n) override { drawn.append(b, n); }
-  void MessageBox(const std::string& caption, const std::string& text) override {
-    boxes.push_back(caption + "|" + text);
-  }
-  void Type(const std::string& s) {
-    for (char c : s) keys.push_back({1, platform::WM_CHAR, static_cast<unsigned char>(c), 0});
-  }
-
-  platform::WindowHandle window = 0;
+// What a test scripts and observes; it outlives the display, which the host
+// destroys at the end of the run.
+struct Script {
   int pumps = 0, closeAtPump = 0, charAtPump = 0;
   std::deque<Message> keys;
   std::string drawn;
   std::vector<std::string> boxes;
+  void Type(const std::string& s) {
+    for (char c : s) keys.push_back({1, platform::WM_CHAR, static_cast<unsigned char>(c), 0});
+  }
+};
+
+class ScriptedDisplay : public platform::Display {
+ public:
+  explicit ScriptedDisplay(Script& s) : s_(s) {}
+  const char* Name() const override { return "scripted"; }
+  void Open(const platform::ScreenSource*, platform::WindowHandle w) override { window = w; }
+  void PumpEvents(platform::MessageQueue& q) override {
+    ++s_.pumps;
+    if (s_.closeAtPump > 0 && s_.pumps == s_.closeAtPump) q.Post({window, platform::WM_CLOSE, 0, 0});
+    if (s_.charAtPump > 0 && s_.pumps == s_.charAtPump) q.Post({window, platform::WM_CHAR, 3, 0});
+  }
+  void WaitEvents(platform::MessageQueue& q) override {
+    if (s_.keys.empty()) {
+      q.Post({window, platform::WM_CLOSE, 0, 0});
+      return;
+    }
+    q.Post(s_.keys.front());
+    s_.keys.pop_front();
+  }
+  void TextDrawn(const char* b, size_t n) override { s_.drawn.append(b, n); }
+  void MessageBox(const std::string& caption, const std::string& text) override {
+    s_.boxes.push_back(caption + "|" + text);
+  }
+
+  platform::WindowHandle window = 0;
+
+ private:
+  Script& s_;
 };
 
 const rt::ModuleRecord kModule{0, nullptr, 0, 8, "MAIN.BAS"};
@@ -75,7 +84,8 @@ Outcome Start(ScriptedDisplay* display, const std::function<void(Outcome&)>& bod
 }
 
 TEST(Host, StartUpReadsTheBaseNameAndOptions) {
-  auto* d = new ScriptedDisplay;
+  Script script;
+  auto* d = new ScriptedDisplay(script);
   Outcome r = Start(d, [](Outcome&) {
     EXPECT_EQ(TheHost().exeBaseName(), "equation");
     EXPECT_EQ(TheHost().option(21), 1);
@@ -88,21 +98,23 @@ TEST(Host, StartUpReadsTheBaseNameAndOptions) {
 }
 
 TEST(Host, PrintsAndEndsWithoutAKeyWait) {
-  auto* d = new ScriptedDisplay;
-  d->Type("never read");
+  Script script;
+  auto* d = new ScriptedDisplay(script);
+  script.Type("never read");
   Outcome r = Start(d, [](Outcome&) {
     basic::Stmt(10);
     TheHost().ScreenWrite("done\r\n", 6);
     basic::End();
   });
   EXPECT_EQ(r.code, 0);
-  EXPECT_EQ(d->drawn, "done\r\n");
-  EXPECT_EQ(d->keys.size(), 10u);  // no key was waited for
+  EXPECT_EQ(script.drawn, "done\r\n");
+  EXPECT_EQ(script.keys.size(), 10u);  // no key was waited for
 }
 
 TEST(Host, ClosingTheWindowDuringInputEndsQuietly) {
-  auto* d = new ScriptedDisplay;
-  d->Type("ab");  // then the window is closed
+  Script script;
+  auto* d = new ScriptedDisplay(script);
+  script.Type("ab");  // then the window is closed
   Outcome r = Start(d, [](Outcome& run) {
     basic::Stmt(10);
     std::string line;
@@ -115,13 +127,14 @@ TEST(Host, ClosingTheWindowDuringInputEndsQuietly) {
   });
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.statements, 1);
-  EXPECT_TRUE(d->boxes.empty());
-  EXPECT_EQ(d->drawn, "ab");
+  EXPECT_TRUE(script.boxes.empty());
+  EXPECT_EQ(script.drawn, "ab");
 }
 
 TEST(Host, ClosingTheWindowDuringComputationEndsWithinElevenStatements) {
-  auto* d = new ScriptedDisplay;
-  d->closeAtPump = 3;
+  Script script;
+  auto* d = new ScriptedDisplay(script);
+  script.closeAtPump = 3;
   Outcome r = Start(d, [](Outcome& run) {
     for (;;) {
       basic::Stmt(50);
@@ -134,9 +147,10 @@ TEST(Host, ClosingTheWindowDuringComputationEndsWithinElevenStatements) {
 }
 
 TEST(Host, CtrlCShowsTheInterruptTextAndWaits) {
-  auto* d = new ScriptedDisplay;
-  d->charAtPump = 2;
-  d->Type("k");  // the key that ends the wait
+  Script script;
+  auto* d = new ScriptedDisplay(script);
+  script.charAtPump = 2;
+  script.Type("k");  // the key that ends the wait
   Outcome r = Start(d, [](Outcome& run) {
     for (;;) {
       basic::Stmt(77);
@@ -144,21 +158,22 @@ TEST(Host, CtrlCShowsTheInterruptTextAndWaits) {
     }
   });
   EXPECT_EQ(r.code, 0);
-  EXPECT_EQ(d->drawn, rt::test::Cp932("\r\n中断しました MAIN.BAS[77行] \r\n任意のキーを押してください\r\n"));
-  EXPECT_TRUE(d->keys.empty());
+  EXPECT_EQ(script.drawn, rt::test::Cp932("\r\n中断しました MAIN.BAS[77行] \r\n任意のキーを押してください\r\n"));
+  EXPECT_TRUE(script.keys.empty());
 }
 
 TEST(Host, RuntimeErrorReportWaitsForAKeyOrADoubleClick) {
-  auto* d = new ScriptedDisplay;
-  d->keys.push_back({1, platform::WM_LBUTTONDBLCLK, 0, 0});
-  d->Type("x");
+  Script script;
+  auto* d = new ScriptedDisplay(script);
+  script.keys.push_back({1, platform::WM_LBUTTONDBLCLK, 0, 0});
+  script.Type("x");
   Outcome r = Start(d, [](Outcome&) {
     basic::Stmt(120);
     rt::RaiseError(5, 0x9A01);
   });
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(d->drawn, rt::test::Cp932("\r\nMAIN.BAS [120行]:エラー[5]\r\n任意のキーを押してください\r\n"));
-  EXPECT_EQ(d->keys.size(), 1u);  // the double click ended the wait
+  EXPECT_EQ(script.drawn, rt::test::Cp932("\r\nMAIN.BAS [120行]:エラー[5]\r\n任意のキーを押してください\r\n"));
+  EXPECT_EQ(script.keys.size(), 1u);  // the double click ended the wait
 }
 
 }  // namespace
