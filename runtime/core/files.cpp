@@ -195,7 +195,10 @@ void Store(const VarRef& v, const std::string& item) {
     default:
       break;
   }
-  ScanResult r = item[0] == '&' ? ScanRadix(item, 0) : ScanNumber(item, 0, WantedType::Double);
+  // The number as the item check scanned it: in the variable's own type.
+  static const WantedType kWanted[] = {WantedType::Integer, WantedType::Long, WantedType::Single,
+                                       WantedType::Double, WantedType::Byte};
+  ScanResult r = item[0] == '&' ? ScanRadix(item, 0) : ScanNumber(item, 0, kWanted[v.type]);
   double value = r.value;
   switch (v.type) {
     case kTypeInteger: *static_cast<int16_t*>(v.address) = static_cast<int16_t>(value); return;

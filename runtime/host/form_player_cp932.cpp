@@ -112,7 +112,6 @@ const char* const kClasses[] = {nullptr, nullptr, nullptr, "Button", "Button", "
                                 "T5Q0PrinterClass"};
 
 bool Player::Create(int kind, uint32_t style, uint32_t exStyle, bool extended) {
-  const char* name = extended ? "__CREATE3" : "__CREATE";
   if (kind == 1 || kind == 2 || kind < 0 || kind > 18) {
     return Fail(extended ? "__CREATE3:無効なウィンドウタイプ" : "__CREATE:無効なウィンドウタイプ", kind, kCodeWindow);
   }
@@ -128,7 +127,6 @@ bool Player::Create(int kind, uint32_t style, uint32_t exStyle, bool extended) {
   if (!handle) {
     return Fail(extended ? "__CREATE3:CreateWindowEx失敗" : "__CREATE:CreateWindowEx失敗", kind, kCodeWindow);
   }
-  (void)name;
   kind_ = kind;
   handle_ = handle;
   if (FormWindow* w = Current()) {
@@ -539,8 +537,7 @@ uint32_t LoadForm(FormHost& host, const std::vector<Resource>& resources, const 
   uint32_t form = 0;
   const uint8_t* begin = r->bytes.data() + 6;
   if (!PlayScript(host, begin, r->bytes.data() + r->bytes.size(), 0, form, showCommand, failure)) return 0;
-  if (!form && failure == 0) failure = 0;
-  return form;
+  return form;  // none when the stream created no form
 }
 
 }  // namespace host

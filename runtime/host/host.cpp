@@ -213,10 +213,9 @@ void Host::Dispatch(const Message& m) {
   if (m.window == kMainHandle && mainWindow_) WindowProc(m);
 }
 
-bool Host::QueryClose(int) {
-  if (rt::State().ended || waitNesting_ > 0) return true;
-  return true;  // no form binds a _QUERYCLOSE handler
-}
+// Closing is allowed when the program is ending or a key wait is on, and
+// otherwise too: no form of these programs binds a _QUERYCLOSE handler.
+bool Host::QueryClose(int) { return true; }
 
 void Host::DestroyMainWindow() {
   if (!mainWindow_) return;
