@@ -172,6 +172,12 @@ TEST_F(FilesTest, TypedInputIsSplitAndRetried) {
   host.typed = {"12 x", "", "\"3\"", " 42 "};
   InputVars(num, 1);
   EXPECT_EQ(d, 42);
+  // An integer variable takes the number as its own type rounds it.
+  int16_t i = 0;
+  VarRef integer[] = {{&i, kTypeInteger}};
+  host.typed = {"40000", "3.5"};
+  InputVars(integer, 1);
+  EXPECT_EQ(i, 4);
   // The window has gone: the program ends without a report.
   host.typed.clear();
   bool ended = false;
