@@ -131,7 +131,10 @@ std::string RegistryPath(RegistryRoot root) {
 
 bool RegistrySetString(RegistryRoot root, const std::string& key, const std::string& name,
                        const std::string& cp932Value) {
-  return Set(root, key, name, "\"" + Escape(Cp932ToUtf8(cp932Value)) + "\"");
+  std::string written = "\"";
+  written += Escape(Cp932ToUtf8(cp932Value));
+  written += '"';
+  return Set(root, key, name, written);
 }
 
 bool RegistrySetDword(RegistryRoot root, const std::string& key, const std::string& name, uint32_t value) {
