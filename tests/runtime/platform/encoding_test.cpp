@@ -1,0 +1,46 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "runtime/platform/display.h"
+#include "runtime/platform/encoding.h"
+
+namespace platform {
+namespace {
+
+TEST(Encoding, DoubleByteCharacterSplitAcrossCalls) {
+  std::string sjis = Utf8ToCp932("数式展開");
+  ASSERT_EQ(sjis.size(), 8u);
+  Converter c("UTF-8", "CP932");
+  std::string out = c.Convert(sjis.substr(0, 3));  // the second character cut after its lead byte
+  EXPECT_TRUE(c.Pending());
+  out += c.Convert(sjis.substr(3));
+  EXPECT_FALSE(c.Pending());
+  EXPECT_EQ(out, "数式展開");
+  EXPECT_EQ(Cp932ToUtf8(Utf8ToCp932("ｱｲｳ～￥\\")), "ｱｲｳ～￥\\");
+  EXPECT_EQ(Cp932ToUtf8("\x82"), "?");  // an unfinished character at the end of a text
+}
+
+// The stream display writes what is drawn as UTF-8 with LF line ends.
+TEST(StreamDisplay, LineEndsAndSplitCharacters) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  {
+    auto d = CreateStreamDisplay(0, fds[1]);
+    std::string a = Utf8ToCp932("あ");
+    d->TextDrawn("x\r\ny\r", 5);   // CR LF is LF; a CR may still be followed by LF
+    d->TextDrawn("\nz\rw", 4);     // ...which it is here; a lone CR is dropped
+    d->TextDrawn(a.data(), 1);     // a lead byte, then its trail byte
+    d->TextDrawn(a.data() + 1, 1);
+    d->Present();
+  }
+  close(fds[1]);
+  char buffer[64];
+  ssize_t n = read(fds[0], buffer, sizeof buffer);
+  close(fds[0]);
+  EXPECT_EQ(std::string(buffer, n > 0 ? n : 0), "x\ny\nzwあ");
+}
+
+}  // namespace
+}  // namespace platform
