@@ -49,7 +49,7 @@ std::unique_ptr<Display> CreateDisplay() {
     if (std::strcmp(chosen, "terminal") == 0) return CreateTerminalDisplay();
     if (std::strcmp(chosen, "window") == 0) {
       if (auto w = CreateWindowDisplay()) return w;
-      std::fprintf(stderr, "TESSEL_DISPLAY=window: this build has no window display; using the terminal\n");
+      std::fprintf(stderr, "TESSEL_DISPLAY=window: no desktop window can be opened here (no Qt 6 in this build, or no reachable display); using the terminal or the stream\n");
       return isatty(0) && isatty(1) ? CreateTerminalDisplay() : CreateStreamDisplay(0, 1);
     }
     std::fprintf(stderr, "TESSEL_DISPLAY=%s is not a display (stream, terminal, window)\n", chosen);

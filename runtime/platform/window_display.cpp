@@ -18,8 +18,14 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <string>
 
 #include "runtime/platform/display.h"
 #include "runtime/platform/encoding.h"
@@ -408,13 +414,39 @@ class WindowDisplay : public Display {
   bool hasPosition_ = false;
 };
 
+// True when a local socket accepts a connection.
+bool Connectable(const std::string& path) {
+  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  if (fd < 0) return false;
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  close(fd);
+  return ok;
+}
+
+// Whether the desktop the environment names can be reached; Qt ends the
+// process when it cannot open its display, so this is asked first.
+bool DesktopReachable() {
+  const char* qpa = std::getenv("QT_QPA_PLATFORM");
+  if (qpa && *qpa) return true;  // chosen explicitly (offscreen, for example)
+  const char* w = std::getenv("WAYLAND_DISPLAY");
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (w && *w && (w[0] == '/' ? Connectable(w) : runtime && Connectable(std::string(runtime) + "/" + w)))
+    return true;
+  const char* x = std::getenv("DISPLAY");
+  if (!x || !*x) return false;
+  if (x[0] != ':') return true;  // a remote display: let Qt try it
+  std::string number(x + 1);
+  number = number.substr(0, number.find('.'));
+  return Connectable("/tmp/.X11-unix/X" + number);
+}
+
 }  // namespace
 
 std::unique_ptr<Display> CreateWindowDisplay() {
-  const char* x = std::getenv("DISPLAY");
-  const char* w = std::getenv("WAYLAND_DISPLAY");
-  const char* qpa = std::getenv("QT_QPA_PLATFORM");
-  if (!((x && *x) || (w && *w) || (qpa && *qpa))) return nullptr;
+  if (!DesktopReachable()) return nullptr;
   return std::make_unique<WindowDisplay>();
 }
 
