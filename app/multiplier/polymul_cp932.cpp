@@ -14,10 +14,7 @@ namespace {
 using namespace basic;
 
 const rt::ModuleRecord kModule{0, nullptr, 0, 8, "MAIN.BAS"};
-const std::vector<uint8_t> kData = rt::BuildDataArea({
-    {18, "\"a\",\"b\",\"c\",\"d\",\"e\",\"f\",\"g\",\"h\",\"i\",\"j\",\"k\",\"l\",\"m\",\"n\",\"o\",\"p\","
-         "\"q\",\"r\",\"s\",\"t\",\"u\",\"v\",\"w\",\"x\",\"y\",\"z\""},
-});
+const std::vector<uint8_t> kData = rt::BuildDataArea({{18, poly::kLetterData}});
 
 class Polymul {
  public:

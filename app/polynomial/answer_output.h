@@ -11,6 +11,11 @@
 
 namespace poly {
 
+// The DATA items of the letter table both programs READ at start: "a" to "z".
+inline constexpr const char* kLetterData =
+    "\"a\",\"b\",\"c\",\"d\",\"e\",\"f\",\"g\",\"h\",\"i\",\"j\",\"k\",\"l\",\"m\",\"n\",\"o\",\"p\","
+    "\"q\",\"r\",\"s\",\"t\",\"u\",\"v\",\"w\",\"x\",\"y\",\"z\"";
+
 // The progress of the engine on the text screen: "+" marks, and the line
 // that announces the collection.
 class ScreenProgress : public ProgressOutput {
