@@ -219,7 +219,7 @@ inline Value Len(StrExpr) { return rt::Len(); }
 inline Value Val(StrExpr) { return rt::Val(); }
 // STR$ of a single or a double value.
 inline StrExpr StrSng(Value v) {
-  rt::StrSingle(static_cast<float>(v.get()));
+  rt::StrSingle(rt::ToSingle(v.get()));
   return StrExpr::Pushed();
 }
 inline StrExpr StrDbl(Value v) {

@@ -76,6 +76,13 @@ inline void Close(Value fileNumber) {
   int32_t list[] = {Cint(fileNumber)};
   rt::CloseFiles(list, 1);
 }
+// CLOSE without the final 0x1A, for a file that is being abandoned.
+inline void Discard(Value fileNumber) { rt::DiscardFile(Cint(fileNumber)); }
+// KILL name
+inline void Kill(StrExpr name) {
+  (void)name;
+  rt::KillFile();
+}
 
 // CLS and COLOR on the main window's text screen.
 inline void Cls() {

@@ -86,16 +86,20 @@ void StoreItem(const VarRef& v, std::string_view item, bool quoted) {
       return RaiseError(5, 0x880C);
   }
   if (item.empty()) return ItemError(13, 0x8805);
+  // An unquoted item keeps its trailing blanks; after the number only they
+  // may follow, in the radix form as in the decimal one.
+  auto restIsBlank = [&](size_t end) {
+    while (end < item.size() && item[end] == ' ') ++end;
+    return end == item.size();
+  };
   ScanResult r;
   if (!quoted && item[0] == '&') {
     r = ScanRadix(item, 0);
-    if (r.status != ScanStatus::Ok || r.end != item.size()) return ItemError(13, 0x8806);
+    if (r.status != ScanStatus::Ok || !restIsBlank(r.end)) return ItemError(13, 0x8806);
   } else {
     r = ScanNumber(item, 0, WantedType::Double);
     if (r.status == ScanStatus::Overflow) return RaiseError(6, 0x8807);
-    size_t end = r.end;
-    while (end < item.size() && item[end] == ' ') ++end;
-    if (r.status != ScanStatus::Ok || end != item.size()) return ItemError(13, 0x8807);
+    if (r.status != ScanStatus::Ok || !restIsBlank(r.end)) return ItemError(13, 0x8807);
   }
   StoreNumber(v, r.value);
 }

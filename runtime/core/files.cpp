@@ -146,9 +146,37 @@ bool IsNumericType(uint8_t type) { return type <= kTypeByte; }
 
 bool Blank(char c) { return c == ' '; }
 
+WantedType WantedFor(uint8_t type) {
+  static const WantedType kWanted[] = {WantedType::Integer, WantedType::Long, WantedType::Single,
+                                       WantedType::Double, WantedType::Byte};
+  return kWanted[type];
+}
+
+// An unquoted number item in the variable's type: the radix form ("&H1F",
+// "&O17") must have at least one digit and nothing after them; a decimal
+// number ends at a blank, after which nothing else may follow. Either must
+// fit the type. False when the item is bad.
+bool ConvertNumber(std::string_view item, uint8_t type, double& number) {
+  ScanResult r;
+  if (item[0] == '&') {
+    r = ScanRadix(item, 0, WantedFor(type));
+    if (r.status == ScanStatus::Ok && (r.end <= 2 || r.end != item.size())) return false;
+  } else {
+    size_t blank = item.find(' ');
+    std::string_view text = item.substr(0, blank);
+    if (blank != std::string_view::npos && item.find_first_not_of(' ', blank) != std::string_view::npos)
+      return false;
+    r = ScanNumber(text, 0, WantedFor(type));
+    if (r.status == ScanStatus::Ok && r.end != text.size()) return false;
+  }
+  number = r.value;
+  return r.status == ScanStatus::Ok;
+}
+
 // Steps 1 to 4 of the item scan: quotes, trimming and, for numbers, the
-// conversion. `text` is the item as delimited; false when it is bad.
-bool ConvertItem(std::string_view text, uint8_t type, std::string& value) {
+// conversion into the variable's type. `text` is the item as delimited;
+// false when it is bad.
+bool ConvertItem(std::string_view text, uint8_t type, InputItem& item) {
   size_t i = 0;
   while (i < text.size() && Blank(text[i])) ++i;
   text.remove_prefix(i);
@@ -156,50 +184,36 @@ bool ConvertItem(std::string_view text, uint8_t type, std::string& value) {
     if (IsNumericType(type)) return false;
     size_t close = text.find('"', 1);
     if (close == std::string_view::npos) {
-      value.assign(text.substr(1));
+      item.text.assign(text.substr(1));
       return true;
     }
     for (size_t k = close + 1; k < text.size(); ++k)
       if (!Blank(text[k])) return false;
-    value.assign(text.substr(1, close - 1));
+    item.text.assign(text.substr(1, close - 1));
     return true;
   }
   size_t end = text.size();
   while (end > 0 && Blank(text[end - 1])) --end;
-  value.assign(text.substr(0, end));
+  item.text.assign(text.substr(0, end));
   if (!IsNumericType(type)) return true;
-  if (value.empty()) return false;
-  ScanResult r;
-  if (value[0] == '&') {
-    r = ScanRadix(value, 0);
-  } else {
-    // A blank inside the number ends it; nothing else may follow.
-    size_t blank = value.find(' ');
-    std::string_view number = std::string_view(value).substr(0, blank);
-    if (blank != std::string::npos && value.find_first_not_of(' ', blank) != std::string::npos) return false;
-    static const WantedType kWanted[] = {WantedType::Integer, WantedType::Long, WantedType::Single,
-                                         WantedType::Double, WantedType::Byte};
-    r = ScanNumber(number, 0, kWanted[type]);
-    if (r.status == ScanStatus::Ok && r.end != number.size()) return false;
-  }
-  return r.status == ScanStatus::Ok;
+  if (item.text.empty()) return false;
+  return ConvertNumber(item.text, type, item.number);
 }
 
-void Store(const VarRef& v, const std::string& item) {
+void Store(const VarRef& v, const InputItem& item) {
   switch (v.type) {
     case kTypeString:
-      AssignConst(*static_cast<StringValue*>(v.address), item.data(), static_cast<uint32_t>(item.size()));
+      AssignConst(*static_cast<StringValue*>(v.address), item.text.data(),
+                  static_cast<uint32_t>(item.text.size()));
       return;
     case kTypeFixedString:
       return RaiseError(13, 0x6F02);
     default:
       break;
   }
-  // The number as the item check scanned it: in the variable's own type.
-  static const WantedType kWanted[] = {WantedType::Integer, WantedType::Long, WantedType::Single,
-                                       WantedType::Double, WantedType::Byte};
-  ScanResult r = item[0] == '&' ? ScanRadix(item, 0) : ScanNumber(item, 0, kWanted[v.type]);
-  double value = r.value;
+  // The number as the item check converted it: already in the variable's
+  // own type and range.
+  const double value = item.number;
   switch (v.type) {
     case kTypeInteger: *static_cast<int16_t*>(v.address) = static_cast<int16_t>(value); return;
     case kTypeLong: *static_cast<int32_t*>(v.address) = static_cast<int32_t>(value); return;
@@ -238,6 +252,11 @@ bool ReadFileItem(FileRecord& r, bool numeric, std::string& item) {
     if (!started && (c == ' ' || c == '\0')) {
       ++pos;
       continue;
+    }
+    if (c == '\n') {
+      // A lone LF ends a line too, as text files made on Linux have it.
+      ++pos;
+      break;
     }
     if (c == '\r') {
       ++pos;
@@ -359,7 +378,7 @@ void SelectFileInput(int32_t n) {
   f.inputSlot = slot;
 }
 
-bool ScanInputLine(std::string_view line, const VarRef* vars, size_t count, std::string* items) {
+bool ScanInputLine(std::string_view line, const VarRef* vars, size_t count, InputItem* items) {
   size_t pos = 0;
   for (size_t k = 0; k < count; ++k) {
     // Delimit the item: up to a "," or ":" outside double quotes.
@@ -384,7 +403,7 @@ bool ScanInputLine(std::string_view line, const VarRef* vars, size_t count, std:
 
 void InputVars(const VarRef* vars, size_t count) {
   Files& f = F();
-  std::vector<std::string> items(count);
+  std::vector<InputItem> items(count);
   if (f.inputSlot == kScreenSlot) {
     Host* host = TheFrame().host;
     for (;;) {
@@ -481,7 +500,7 @@ void OpenFile(int mode, int access, int32_t n, bool recordLengthGiven, int32_t r
 }
 
 namespace {
-void CloseNumber(int n) {
+void CloseNumber(int n, bool endByte = true) {
   Files& f = F();
   int slot = f.table[n];
   if (slot < 0) return;
@@ -492,7 +511,7 @@ void CloseNumber(int n) {
   if (!r) return;
   uint32_t error = 0;
   bool written = true;
-  if (r->kind == kKindOutput || r->kind == kKindAppend) {
+  if (endByte && (r->kind == kKindOutput || r->kind == kKindAppend)) {
     // Every file written by PRINT # ends with one byte 0x1A.
     const char eof = 0x1A;
     written = platform::WriteAt(r->fd, r->position, &eof, 1, error);
@@ -508,6 +527,17 @@ void CloseFiles(const int32_t* numbers, size_t count) {
     if (numbers[i] < 1 || numbers[i] > 255) return RaiseError(50, 0x1E01);
     CloseNumber(numbers[i]);
   }
+}
+
+void DiscardFile(int32_t n) {
+  if (n >= 1 && n <= 255) CloseNumber(n, false);
+}
+
+void KillFile() {
+  std::string name = PopBytes();
+  if (name.size() > 260 || name.find_first_of("?*") != std::string::npos) return RaiseError(55, 0x6401);
+  uint32_t error = 0;
+  if (!platform::DeleteFile(name, error)) RaiseError(MapError(error), 0x6402);
 }
 
 void CloseAllFiles() {

@@ -41,12 +41,25 @@ void OpenFile(int mode, int access, int32_t fileNumber, bool recordLengthGiven =
 // CLOSE: count 0 closes every open file.
 void CloseFiles(const int32_t* numbers, size_t count);
 void CloseAllFiles();
+// Closes a file number without writing the final 0x1A byte, for a file that
+// is to be abandoned; nothing when the number is not open.
+void DiscardFile(int32_t fileNumber);
+// KILL: deletes the file named by the string popped from the string stack
+// (one name, no wildcards).
+void KillFile();
 
 // The run-time error number for a platform (Windows) error code.
 int MapPlatformError(uint32_t code);
 
+// One item of an INPUT line or file: its text, and for a numeric variable the
+// number already in the variable's type.
+struct InputItem {
+  std::string text;
+  double number = 0;
+};
+
 // The item splitting of typed lines: true when the line holds exactly one
 // good item per variable; the items come back in `items`.
-bool ScanInputLine(std::string_view line, const VarRef* vars, size_t count, std::string* items);
+bool ScanInputLine(std::string_view line, const VarRef* vars, size_t count, InputItem* items);
 
 }  // namespace rt

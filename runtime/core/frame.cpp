@@ -136,13 +136,37 @@ void RaiseError(int number, uint32_t site) {
   s.raising = true;
   ResetStringStack();
   if (f.host) f.host->EndBusy();
-  // No program installs an error handler, so every error is fatal.
+  // An active trap takes every error but the interrupt. The raising flag
+  // stays set while the stack unwinds to it, so that nothing raised on the
+  // way is reported; the trap clears it.
+  if (s.errorTraps > 0 && number != 98) throw TrappedError{number, site};
   if (number == 98) InterruptSequence();
   if (f.host) f.host->ReportRuntimeError(s.errorModule, number, s.errorLine, site);
   // A program that ends in an error reports failure to whoever started it.
   s.exitCode = 1;
   SetTerminatingFlag();
   LeaveProgram();
+}
+
+int TrapErrors(const std::function<void()>& body) {
+  Frame& f = TheFrame();
+  // Restores the trap count however body is left (a trapped error, or the
+  // end of the program passing through).
+  struct Scope {
+    RunState& s;
+    explicit Scope(RunState& state) : s(state) { ++s.errorTraps; }
+    ~Scope() { --s.errorTraps; }
+  };
+  const int gosubCount = f.gosubCount;
+  try {
+    Scope scope(f.state);
+    body();
+  } catch (const TrappedError& e) {
+    f.gosubCount = gosubCount;
+    f.state.raising = false;
+    return e.number;
+  }
+  return 0;
 }
 
 void ServeInterruptRequest() {

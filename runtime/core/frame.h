@@ -47,6 +47,23 @@ void SetTerminatingFlag();
 // operation safely.
 void RaiseError(int number, uint32_t site);
 
+// Thrown by RaiseError to the innermost TrapErrors; program code never
+// catches it itself.
+struct TrappedError {
+  int number;
+  uint32_t site;
+};
+
+// ON ERROR for the duration of body: an error raised inside it is not
+// reported and does not end the program; body is abandoned at that point and
+// the error's number returned (the error context keeps its line and site).
+// 0 when body completes. The interrupt (error 98) is never trapped.
+int TrapErrors(const std::function<void()>& body);
+
+// The text of a run-time error for the user: the message library's, else
+// the run-time's own for the errors of files and devices, else empty.
+std::string ErrorMessage(int number);
+
 void PostEvent(uint16_t event);
 // The interrupt request, when it is pending: clears it and, when event 1 is
 // enabled and not running, shows the interrupt text, waits and ends the

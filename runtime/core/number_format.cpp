@@ -18,6 +18,11 @@ std::string FormatNumber(double v, Precision precision, int signMode) {
   if (signMode == kSignAlways) text += negative ? '-' : '+';
   else if (signMode == kSignNegative) { if (negative) text += '-'; }
   else text += negative ? '-' : ' ';
+  // The checks after every operation keep infinities and NaNs from the
+  // programs; should one reach a PRINT all the same, it gets a text of its
+  // own instead of digits.
+  if (std::isnan(v)) return text + "NAN";
+  if (std::isinf(v)) return text + "INF";
 
   const int p = precision == Precision::Single ? 6 : 15;
   LeadingDigits lead;

@@ -15,7 +15,8 @@ enum SignMode {
 };
 
 // The text of a finite value, from the exact decimal expansion of its stored
-// binary value, rounded to the class's significant digits.
+// binary value, rounded to the class's significant digits. An infinity is
+// "INF" and a NaN "NAN", after the sign the mode gives.
 std::string FormatNumber(double v, Precision precision, int signMode);
 
 // STR$: push the text (sign mode 2) on the string stack.

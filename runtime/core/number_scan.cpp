@@ -1,5 +1,6 @@
 #include "number_scan.h"
 
+#include <cfenv>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -11,6 +12,21 @@ namespace rt {
 namespace {
 
 constexpr int kMaxSignificant = 28;
+
+// The conversions below may leave floating-point status flags behind (an
+// overflowing strtof sets the overflow flag). The scanner reports overflow
+// through its status instead, so the flags are put back as they were: a
+// rejected item must not make a later checked operation fail.
+class KeepFloatStatus {
+ public:
+  KeepFloatStatus() { std::fegetexceptflag(&saved_, FE_ALL_EXCEPT); }
+  ~KeepFloatStatus() { std::fesetexceptflag(&saved_, FE_ALL_EXCEPT); }
+  KeepFloatStatus(const KeepFloatStatus&) = delete;
+  KeepFloatStatus& operator=(const KeepFloatStatus&) = delete;
+
+ private:
+  std::fexcept_t saved_;
+};
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -91,9 +107,28 @@ ScanResult StoreDouble(const Decimal& d, size_t end) {
   return Result(d.negative ? -v : v, kSizeDouble, end);
 }
 
+// A whole value (of the radix form) in the wanted type.
+ScanResult StoreWhole(double v, WantedType wanted, size_t end) {
+  switch (wanted) {
+    case WantedType::Integer: return StoreInteger(v, -32768, 32767, kSizeInteger, end);
+    case WantedType::Long: return StoreInteger(v, -2147483648.0, 2147483647.0, kSizeLong, end);
+    case WantedType::Byte: return StoreInteger(v, 0, 255, kSizeByte, end);
+    case WantedType::Single: {
+      float f = static_cast<float>(v);
+      if (std::isinf(f)) return Failure(ScanStatus::Overflow, end);
+      return Result(f, kSizeSingle, end);
+    }
+    case WantedType::Auto:
+    case WantedType::Double: break;
+  }
+  if (std::isinf(v)) return Failure(ScanStatus::Overflow, end);
+  return Result(v, kSizeDouble, end);
+}
+
 }  // namespace
 
 ScanResult ScanNumber(std::string_view t, size_t pos, WantedType wanted) {
+  KeepFloatStatus keep;
   Decimal d;
   size_t i = SkipBlanks(t, pos);
   if (i < t.size() && (t[i] == '+' || t[i] == '-')) {
@@ -211,7 +246,8 @@ ScanResult ScanNumber(std::string_view t, size_t pos, WantedType wanted) {
   return StoreDouble(d, end);
 }
 
-ScanResult ScanRadix(std::string_view t, size_t pos) {
+ScanResult ScanRadix(std::string_view t, size_t pos, WantedType wanted) {
+  KeepFloatStatus keep;
   if (pos + 1 >= t.size() || t[pos] != '&') return Failure(ScanStatus::NoNumber, pos);
   char kind = t[pos + 1];
   int base;
@@ -230,8 +266,7 @@ ScanResult ScanRadix(std::string_view t, size_t pos) {
     if (digit >= base) break;
     v = v * base + digit;
   }
-  if (std::isinf(v)) return Failure(ScanStatus::Overflow, i);
-  return Result(v, kSizeDouble, i);
+  return StoreWhole(v, wanted, i);
 }
 
 double ValOf(std::string_view t) {

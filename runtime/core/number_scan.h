@@ -26,9 +26,10 @@ struct ScanResult {
 ScanResult ScanNumber(std::string_view text, size_t pos, WantedType wanted);
 
 // The radix-prefix form at pos: "&H" hexadecimal or "&O" octal digits,
-// accumulated in double precision. NoNumber when the prefix is not one of
-// those.
-ScanResult ScanRadix(std::string_view text, size_t pos);
+// accumulated in double precision, then stored in the wanted type (Overflow
+// when it does not fit). NoNumber when the prefix is not one of those; with
+// no digit after the prefix the value is 0 and end is pos + 2.
+ScanResult ScanRadix(std::string_view text, size_t pos, WantedType wanted = WantedType::Double);
 
 // VAL: pops a string and returns its value as a floating value.
 double Val();

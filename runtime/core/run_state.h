@@ -54,6 +54,8 @@ class Host {
   // The run-time error number of a platform (Windows) error code; the host
   // also records the code.
   virtual int MapLastError(uint32_t code);
+  // The message library's text of a run-time error (CP932), or empty.
+  virtual std::string LibraryErrorText(int /*number*/) { return {}; }
   // CLS and COLOR: 0, or the run-time error number to raise.
   virtual int ClearScreen(int /*mode*/) { return 1000; }
   virtual int SetColors(int /*color*/, int /*back*/, int /*fore*/, int /*attribute*/, int /*which*/) {
@@ -106,6 +108,8 @@ struct RunState {
   int32_t pollCountdown = 0;
   int32_t pollInterval = 0;
   int32_t callbackDepth = 0;
+  // Error traps now active (TrapErrors); 0 in most of the programs' code.
+  int32_t errorTraps = 0;
   // Frame bookkeeping of event dispatch.
   bool inCallback = false;
   bool dispatchedLast = false;

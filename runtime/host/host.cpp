@@ -382,6 +382,11 @@ void Host::ReportRuntimeError(const rt::ModuleRecord* module, int number, int li
 
 int Host::MapLastError(uint32_t code) { return host::MapLastError(code); }
 
+std::string Host::LibraryErrorText(int number) {
+  std::string text;
+  return LookupErrorText(number, text) ? text : std::string();
+}
+
 void Host::EndWait(bool breakFlag, const std::string& given) {
   (void)breakFlag;  // the interrupt request passes its own text
   const std::string shown = given.empty() ? text::PressAnyKey() : given;

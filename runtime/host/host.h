@@ -61,6 +61,7 @@ class Host : public rt::Host, public FormHost {
   int ClearScreen(int mode) override;
   int SetColors(int color, int back, int fore, int attribute, int which) override;
   int MapLastError(uint32_t code) override;
+  std::string LibraryErrorText(int number) override;
 
   // $PbMainWndProc
   int64_t WindowProc(const platform::Message& m);

@@ -29,7 +29,8 @@ uint32_t WindowsError(int e) {
     case ETXTBSY: return 32;
     case EEXIST: return 80;
     case ENOSPC:
-    case EDQUOT: return 112;
+    case EDQUOT:
+    case EFBIG: return 112;
     case EINVAL:
     case ENAMETOOLONG:
     case EILSEQ: return 123;
@@ -107,6 +108,24 @@ int64_t FileSize(int fd) {
 
 void CloseFile(int fd) {
   if (fd >= 0) close(fd);
+}
+
+bool DeleteFile(const std::string& cp932Name, uint32_t& error) {
+  std::string name = Cp932ToUtf8(cp932Name);
+  struct stat st;
+  if (name.empty() || lstat(name.c_str(), &st) != 0) {
+    error = name.empty() ? 123 : errno == ENOENT ? MissingError(name) : WindowsError(errno);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+    error = 5;
+    return false;
+  }
+  if (unlink(name.c_str()) != 0) {
+    error = WindowsError(errno);
+    return false;
+  }
+  return true;
 }
 
 std::string FullPath(const std::string& cp932Name) {

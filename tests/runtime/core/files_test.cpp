@@ -1,4 +1,5 @@
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -124,6 +125,39 @@ TEST_F(FilesTest, InputFromAFile) {
   ExpectError([&] { InputNumber(3); }, 54, 0x4E03);  // at the end of the file
 }
 
+// Text files made on Linux end their lines with LF alone; CR LF reads as
+// before, and a CR alone still ends a line.
+TEST_F(FilesTest, ALoneLineFeedEndsALine) {
+  Write("lf.txt", "(a+b)(a-b)\n(x+y)2\n 2 , 2.5 \n\"q\nr\"\r\nlast\rnext\x1A");
+  Open("lf.txt", kModeInput);
+  EXPECT_EQ(InputString(1), "(a+b)(a-b)");
+  EXPECT_EQ(InputString(1), "(x+y)2");
+  EXPECT_EQ(InputNumber(1), 2);
+  EXPECT_EQ(InputNumber(1), 2.5);
+  EXPECT_EQ(InputString(1), "q");  // a line end ends a quoted item too
+  EXPECT_EQ(InputString(1), "r\"");
+  EXPECT_EQ(InputString(1), "last");
+  EXPECT_EQ(InputString(1), "next");
+  ExpectError([&] { InputString(1); }, 54, 0x4E03);
+}
+
+TEST_F(FilesTest, DiscardLeavesNoEndByteAndKillDeletesOnlyFiles) {
+  Open("gone.txt", kModeOutput);
+  PrintTo(1, "partial", kPrintSemicolon);
+  DiscardFile(1);
+  EXPECT_EQ(Slurp("gone.txt"), "partial");
+  ExpectError([] { SelectFileOutput(1); }, 57, 0x5302);  // the number is free again
+  DiscardFile(1);                                         // and discarding it again does nothing
+  PushStringConst("gone.txt", 8);
+  KillFile();
+  EXPECT_NE(access("gone.txt", F_OK), 0);
+  ExpectError([] { PushStringConst("gone.txt", 8); KillFile(); }, 63, 0x6402);
+  ASSERT_EQ(mkdir("folder", 0755), 0);
+  ExpectError([] { PushStringConst("folder", 6); KillFile(); }, 75, 0x6402);
+  EXPECT_EQ(access("folder", F_OK), 0);
+  ExpectError([] { PushStringConst("*.txt", 5); KillFile(); }, 55, 0x6401);
+}
+
 TEST_F(FilesTest, AppendOverwritesTheEofByte) {
   Open("log.txt", kModeOutput);
   PrintTo(1, "one", kPrintEnd);
@@ -188,6 +222,50 @@ TEST_F(FilesTest, TypedInputIsSplitAndRetried) {
   }
   EXPECT_TRUE(ended);
   EXPECT_TRUE(host.reports.empty());
+}
+
+// Radix items as numbers: digits only, all of them, within the type.
+TEST_F(FilesTest, RadixItemsMustBeWholeAndFitTheirType) {
+  const std::string tooBig = "&H" + std::string(44, 'F');
+  float f = 0;
+  VarRef single[] = {{&f, kTypeSingle}};
+  host.typed = {"&H1FQ", "&HZZ", "&H", tooBig, "&H1F"};
+  InputVars(single, 1);
+  EXPECT_EQ(f, 31);
+  EXPECT_EQ(host.typed.size(), 0u);
+  int16_t i = 0;
+  VarRef integer[] = {{&i, kTypeInteger}};
+  host.typed = {"&H10000", "&O77777 ", "&O7"};
+  InputVars(integer, 1);
+  EXPECT_EQ(i, 32767);  // a trailing blank is trimmed; "&O7" was not needed
+  EXPECT_TRUE(host.reports.empty());
+
+  Write("hex.txt", "&H1FQ,&HZZ,&H," + tooBig + ",&H10000,&H1F\r\n");
+  Open("hex.txt", kModeInput);
+  for (int k = 0; k < 4; ++k) {
+    SelectFileInput(1);
+    ExpectError([&] { InputVars(single, 1); }, 58, 0x4E04);
+  }
+  SelectFileInput(1);
+  ExpectError([&] { InputVars(integer, 1); }, 58, 0x4E04);
+  SelectFileInput(1);
+  InputVars(integer, 1);
+  EXPECT_EQ(i, 31);
+}
+
+// A typed number that overflows its variable is asked again; the overflow
+// must not stay behind for the next checked operation.
+TEST_F(FilesTest, ARejectedNumberLeavesNoOverflowBehind) {
+  basic::Single n;
+  for (const char* rejected : {"1e39", "1D400", "&H10000000000000000000000000000000000000"}) {
+    host.typed = {rejected, "1"};
+    VarRef v[] = {{n.raw(), kTypeSingle}};
+    InputVars(v, 1);
+    EXPECT_EQ(n.get(), 1) << rejected;
+    basic::Single next = n + 1;  // a checked operation
+    EXPECT_EQ(next.get(), 2);
+    EXPECT_TRUE(host.reports.empty()) << rejected;
+  }
 }
 
 TEST_F(FilesTest, DirectorySearch) {

@@ -3,6 +3,7 @@
 #include "runtime/core/basic.h"
 #include "runtime/core/data_read.h"
 #include "runtime/core/frame.h"
+#include "runtime/core/strings.h"
 #include "test_host.h"
 
 namespace rt::test {
@@ -96,7 +97,7 @@ TEST_F(FrameTest, ReturnWithoutGosub) {
 
 TEST_F(FrameTest, ReadDataItemsAndErrorsWithTheirLines) {
   std::vector<uint8_t> area = BuildDataArea({
-      {16, "\"a\",b , 12, &H1F,\"x y\""},
+      {16, "\"a\",b , 12, &H1F  ,\"x y\""},
       {20, "3.5E1,  tail  :"},
   });
   Start(area.data());
@@ -107,7 +108,7 @@ TEST_F(FrameTest, ReadDataItemsAndErrorsWithTheirLines) {
   EXPECT_EQ(s1.view(), "a");
   EXPECT_EQ(s2.view(), "b ");  // trailing blanks belong to an unquoted item
   EXPECT_EQ(d1.get(), 12);
-  EXPECT_EQ(d2.get(), 31);
+  EXPECT_EQ(d2.get(), 31);  // trailing blanks after a radix number, as after a decimal one
   EXPECT_EQ(s3.view(), "x y");
   basic::Read(d3, s4);
   EXPECT_EQ(d3.get(), 35);
@@ -124,6 +125,7 @@ TEST_F(FrameTest, ReadDataItemsAndErrorsWithTheirLines) {
   } bad[] = {
       {"ab\"c", false, 2, 0x880D}, {"a:b", false, 2, 0x8804}, {"\"a\" x", false, 13, 0x8803},
       {"", true, 13, 0x8805},      {"&Q1", true, 13, 0x8806}, {"12x", true, 13, 0x8807},
+      {"&H1F x", true, 13, 0x8806},
   };
   for (const Bad& b : bad) {
     std::vector<uint8_t> one = BuildDataArea({{40, b.items}});
@@ -176,6 +178,58 @@ TEST_F(FrameTest, ASecondErrorWhileRaisingIsIgnored) {
   // During shutdown nothing is reported either.
   RaiseError(5, 0x1);
   EXPECT_EQ(host.reports.size(), 1u);
+}
+
+TEST_F(FrameTest, TrappedErrorsReturnTheirNumberWithoutAReport) {
+  int after = 0;
+  int code = RunMain([&] {
+    Start();
+    Statement(50);
+    int error = TrapErrors([&] {
+      Statement(51);
+      PushStringConst("pending", 7);
+      basic::Gosub([&] {
+        Statement(52);
+        RaiseError(75, 0x2008);
+        ++after;  // not reached: the body is abandoned
+      });
+    });
+    EXPECT_EQ(error, 75);
+    EXPECT_EQ(State().errorLine, 52);
+    EXPECT_EQ(State().errorSite, 0x2008u);
+    EXPECT_EQ(StringStackDepth(), 0);
+    EXPECT_EQ(TrapErrors([&] { Statement(53); }), 0);
+    // Outside a trap the next error is fatal and reported again.
+    Statement(54);
+    RaiseError(5, 0x9A01);
+  });
+  EXPECT_EQ(after, 0);
+  EXPECT_EQ(code, 1);
+  ASSERT_EQ(host.reports.size(), 1u);
+  EXPECT_EQ(host.reports[0].number, 5);
+  EXPECT_EQ(host.reports[0].line, 54);
+  EXPECT_EQ(State().errorTraps, 0);
+}
+
+TEST_F(FrameTest, TheInterruptAndTheEndPassThroughATrap) {
+  RunMain([&] {
+    Start();
+    TrapErrors([&] {
+      Statement(60);
+      RaiseError(98, 0);
+    });
+    ADD_FAILURE() << "the interrupt is not trapped";
+  });
+  EXPECT_EQ(host.waits.size(), 1u);
+  EXPECT_EQ(State().errorTraps, 0);
+  InitRuntime(&host, 10);
+  int code = RunMain([&] {
+    Start();
+    TrapErrors([] { basic::End(); });
+    ADD_FAILURE() << "END is not trapped";
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(State().errorTraps, 0);
 }
 
 TEST_F(FrameTest, InterruptRequestWaitsWithItsTextAndEnds) {

@@ -58,6 +58,16 @@ TEST(FormatNumber, RoundingCarriesAndEdgeForms) {
   EXPECT_EQ(FormatNumber(5, Precision::Single, kSignAlways), "+5");
   EXPECT_EQ(FormatNumber(-5, Precision::Single, kSignAlways), "-5");
   EXPECT_EQ(FormatNumber(5, Precision::Single, kSignNegative), "5");
+}
+
+TEST(FormatNumber, InfinitiesAndNaNsHaveTextsAndReturn) {
+  const double inf = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(Fd(inf), " INF");
+  EXPECT_EQ(Fd(-inf), "-INF");
+  EXPECT_EQ(Fs(std::numeric_limits<float>::infinity()), " INF");
+  EXPECT_EQ(Fd(std::numeric_limits<double>::quiet_NaN()), " NAN");
+  EXPECT_EQ(FormatNumber(-inf, Precision::Double, kSignNegative), "-INF");
+  EXPECT_EQ(FormatNumber(inf, Precision::Single, kSignAlways), "+INF");
   EXPECT_EQ(FormatNumber(-5, Precision::Single, kSignNegative), "-5");
   EXPECT_EQ(FormatNumber(0, Precision::Single, kSignAlways), "0");
   EXPECT_EQ(FormatNumber(0, Precision::Double, kSignNegative), "0");
@@ -146,6 +156,9 @@ TEST_F(StrFunctions, StrPushesTextWithoutTrailingBlank) {
   EXPECT_EQ(PopBytes(), "-.25");
   StrInteger(-32768);
   EXPECT_EQ(PopBytes(), "-32768");
+  EXPECT_EQ(StringStackDepth(), 0);
+  // STR$ of a single narrows a double value as a store into a single does.
+  ExpectError([] { (void)basic::StrSng(1e300); }, 6, 0xE501);
   EXPECT_EQ(StringStackDepth(), 0);
 }
 

@@ -1,4 +1,6 @@
+#include <cfenv>
 #include <cmath>
+#include <string>
 
 #include "runtime/core/number_scan.h"
 #include "runtime/core/strings.h"
@@ -82,12 +84,45 @@ TEST(ScanNumber, LimitsAndPositions) {
   EXPECT_EQ(Scan("3.5E38", WantedType::Single).status, ScanStatus::Overflow);
 }
 
-TEST(ScanRadix, HexAndOctal) {
+TEST(ScanRadix, HexAndOctalInTheWantedType) {
   EXPECT_EQ(ScanRadix("&H1F", 0).value, 31);
   EXPECT_EQ(ScanRadix("&hff", 0).value, 255);
   EXPECT_EQ(ScanRadix("&O17", 0).value, 15);
   EXPECT_EQ(ScanRadix("&O18", 0).end, 3u);  // 8 is not an octal digit
   EXPECT_EQ(ScanRadix("&X1", 0).status, ScanStatus::NoNumber);
+  EXPECT_EQ(ScanRadix("&HZ", 0).end, 2u);  // no digit: 0, nothing consumed after the prefix
+  EXPECT_EQ(ScanRadix("&H7FFF", 0, WantedType::Integer).status, ScanStatus::Ok);
+  EXPECT_EQ(ScanRadix("&H10000", 0, WantedType::Integer).status, ScanStatus::Overflow);
+  EXPECT_EQ(ScanRadix("&H100", 0, WantedType::Byte).status, ScanStatus::Overflow);
+  EXPECT_EQ(ScanRadix("&H" + std::string(44, 'F'), 0, WantedType::Single).status, ScanStatus::Overflow);
+  EXPECT_EQ(ScanRadix("&H" + std::string(44, 'F'), 0, WantedType::Double).status, ScanStatus::Ok);
+  EXPECT_EQ(ScanRadix("&H" + std::string(300, 'F'), 0).status, ScanStatus::Overflow);
+}
+
+// A scan that overflows reports it through its status; the floating-point
+// status flags must be as before, or a later checked operation would raise
+// error 6 at a line that has nothing to do with it.
+TEST(ScanNumber, LeavesNoFloatingPointStatusBehind) {
+  struct Case {
+    std::string text;
+    WantedType wanted;
+  } cases[] = {
+      {"1e39", WantedType::Single},  {"1e39", WantedType::Auto},   {"1D400", WantedType::Double},
+      {"1D308", WantedType::Single}, {"1e-50", WantedType::Single}, {"70000", WantedType::Integer},
+      {"&H" + std::string(44, 'F'), WantedType::Single},           {"&H" + std::string(300, 'F'), WantedType::Double},
+  };
+  for (const Case& c : cases) {
+    std::feclearexcept(FE_ALL_EXCEPT);
+    if (c.text[0] == '&') ScanRadix(c.text, 0, c.wanted);
+    else ScanNumber(c.text, 0, c.wanted);
+    EXPECT_EQ(std::fetestexcept(FE_OVERFLOW | FE_INVALID | FE_DIVBYZERO | FE_UNDERFLOW), 0) << c.text;
+  }
+  // Flags raised before the scan stay for the check that follows it.
+  std::feclearexcept(FE_ALL_EXCEPT);
+  std::feraiseexcept(FE_DIVBYZERO);
+  ScanNumber("1e39", 0, WantedType::Single);
+  EXPECT_NE(std::fetestexcept(FE_DIVBYZERO), 0);
+  std::feclearexcept(FE_ALL_EXCEPT);
 }
 
 class ValTest : public RuntimeTest {};
