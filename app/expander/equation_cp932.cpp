@@ -135,10 +135,13 @@ bool Equation::Expand() {
     Stmt(220); Print()("認識がうまくいかなかったので、再度入力してください。");
     return false;
   }
+  // The product table is dimensioned with the work tables, before the line.
+  const poly::Factors factors = parser_.Factors();
+  std::unique_ptr<poly::Engine> engine = poly::MakeFastEngine();
+  engine->Prepare(factors);
   Stmt(230); Print()("ただ今、式を展開中");
   poly::ScreenProgress progress;
-  std::unique_ptr<poly::Engine> engine = poly::MakeFastEngine();
-  if (engine->Expand(parser_.Factors(), progress) == poly::ExpandResult::NoProduct) {
+  if (engine->Expand(factors, progress) == poly::ExpandResult::NoProduct) {
     Stmt(240); Print()("認識がうまくいかなかったので、再度入力してください。");
     return false;
   }

@@ -97,12 +97,13 @@ bool Polymul::Cycle() {
     Stmt(72); InputFile(1, LetterCounts(F));
     Stmt(73); Close(1);
   }
+  // The largest counts of the files (with one file, its own counts).
   Stmt(80); letterCount = 0;
   maxTermCount = 0;
   for (F = 1; F <= N; F = F + 1) {
     Stmt(81);
-    if (LetterCounts(F) > letterCount) letterCount = LetterCounts(F);
-    if (TermCounts(F) > maxTermCount) maxTermCount = TermCounts(F);
+    if (F == 1 || LetterCounts(F) > letterCount) letterCount = LetterCounts(F);
+    if (F == 1 || TermCounts(F) > maxTermCount) maxTermCount = TermCounts(F);
   }
   Stmt(82); Print()("HENSU=", Semi)(letterCount);
   Stmt(83); Print()("ITEMNO=", Semi)(maxTermCount);
@@ -128,10 +129,13 @@ bool Polymul::Cycle() {
   Stmt(110);
   if (N > MaxFactors) return LimitMessage();
   output_.ReportSizes(factorCount, maxTermCount, letterCount);
+  // The product table is dimensioned before the line.
+  const poly::Factors factors = Factors();
+  std::unique_ptr<poly::Engine> engine = poly::MakeFastEngine();
+  engine->Prepare(factors);
   Stmt(120); Print()("ただ今、式を展開中");
   poly::ScreenProgress progress;
-  std::unique_ptr<poly::Engine> engine = poly::MakeFastEngine();
-  if (engine->Expand(Factors(), progress) == poly::ExpandResult::NoProduct) return LimitMessage();
+  if (engine->Expand(factors, progress) == poly::ExpandResult::NoProduct) return LimitMessage();
   engine->Collect(progress);
   poly::AnswerRows rows = engine->Ordered();
   Stmt(130); EraseIfDimensioned(TermTable);  // the term table is released when output begins

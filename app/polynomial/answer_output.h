@@ -37,6 +37,7 @@ class AnswerOutput {
   void SaveAnswer();
 
  private:
+  bool WriteFile(int16_t openLine, int16_t closeLine, void (AnswerOutput::*body)());
   void WriteNormalForm();
   void WriteArrayForm();
 
@@ -44,7 +45,7 @@ class AnswerOutput {
   AnswerRows rows_;
   std::vector<std::string> terms_;
   basic::Str AnswerText, FileName;
-  basic::Single answerCount, letterCount, lineLength;
+  basic::Single answerCount, letterCount, lineLength, Opened, ErrorNumber;
 };
 
 }  // namespace poly

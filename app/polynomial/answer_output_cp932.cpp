@@ -44,7 +44,7 @@ void AnswerOutput::FormatAnswer(const AnswerRows& rows) {
   terms_.reserve(rows.count());
   for (size_t i = 0; i < rows.count(); ++i) {
     Stmt(5030);
-    terms_.push_back(TermText(rows.row(i), rows.letterCount, [&](int k) {
+    terms_.push_back(TermText(rows.row(i), rows.letters(), [&](int k) {
       return std::string(letters_(k).view());
     }));
   }
@@ -64,27 +64,50 @@ void AnswerOutput::SaveAnswer() {
     Stmt(5110); Input("式は通常書き込みをしますか、配列形式で書き込みをしますか(n/d)", AnswerText);
     if (AnswerText == "n") {
       do {
-        Stmt(5120); Input("ファイル名を ans.txt　というように指定してください。", FileName);
-      } while (FileName == "");
-      Stmt(5130); OpenOutput(FileName, 1);
-      WriteNormalForm();
-      Stmt(5140); Close(1);
+        do {
+          Stmt(5120); Input("ファイル名を ans.txt　というように指定してください。", FileName);
+        } while (FileName == "");
+      } while (!WriteFile(5130, 5140, &AnswerOutput::WriteNormalForm));
       Stmt(5150); Print()("プログラムファイルのある箇所へテキストファイルで保存されました。");
       Stmt(5160); Input("ok", AnswerText);
       return;
     }
     if (AnswerText == "d") {
       do {
-        Stmt(5200); Input("ファイル名を ans1.txt　というように指定してください。", FileName);
-      } while (FileName == "");
-      Stmt(5210); OpenOutput(FileName, 1);
-      WriteArrayForm();
-      Stmt(5240); Close(1);
+        do {
+          Stmt(5200); Input("ファイル名を ans1.txt　というように指定してください。", FileName);
+        } while (FileName == "");
+      } while (!WriteFile(5210, 5240, &AnswerOutput::WriteArrayForm));
       Stmt(5250); Print()("プログラムファイルのある箇所へテキストファイルで保存されました。");
       Stmt(5260); PrintLine();
       return;
     }
   }
+}
+
+// OPEN FileName FOR OUTPUT AS #1, the body, CLOSE #1. A file that cannot be
+// created or written does not end the run and lose the answer: the error's
+// text is shown, what was written is removed (a file cut short must not
+// pass for an answer), and false asks for another name.
+bool AnswerOutput::WriteFile(int16_t openLine, int16_t closeLine, void (AnswerOutput::*body)()) {
+  Stmt(openLine); Opened = 0;
+  int error = rt::TrapErrors([&] {
+    OpenOutput(FileName, 1);
+    Opened = 1;
+    (this->*body)();
+    Stmt(closeLine); Close(1);
+  });
+  if (error == 0) return true;
+  ErrorNumber = error;
+  Stmt(5400);
+  rt::TrapErrors([&] {
+    Discard(1);
+    if (Opened == 1) Kill(FileName);
+  });
+  const std::string message = rt::ErrorMessage(error);
+  Stmt(5410); Print()(StrExpr(FileName) + "に保存できませんでした。エラー[" + Mid(StrOf(ErrorNumber), 2, 2147483647) +
+                      "] " + StrExpr(message));
+  return false;
 }
 
 // The terms without separators, a line end after the term that carries a

@@ -152,7 +152,7 @@ void ExchangeSortPasses(AnswerRows& rows) {
   for (size_t i = 0; i < n; ++i) order[i] = i;
   std::vector<double> keys(n), distinct;
   std::vector<uint32_t> ranks(n);
-  for (int column = cols - 1; column >= 2; --column) {
+  for (int column : OrderingColumns(rows.letterCount)) {
     for (size_t p = 0; p < n; ++p) keys[p] = rows.row(order[p])[column];
     distinct = keys;
     std::sort(distinct.begin(), distinct.end());

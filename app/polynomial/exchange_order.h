@@ -9,8 +9,9 @@
 
 namespace poly {
 
-// Reorders the rows in place as the passes over columns
-// letterCount + 2 down to 3 (1-based) would.
+// Reorders the rows in place as the passes over the columns of
+// OrderingColumns(rows.letterCount) would: for a whole count, letterCount + 2
+// down to 3 (1-based).
 void ExchangeSortPasses(AnswerRows& rows);
 
 // One literal exchange-sort pass on the 0-based column, for tests and the

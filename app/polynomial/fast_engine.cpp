@@ -16,6 +16,8 @@
 //   class's running sum.
 // - Where overflow is possible the reference runs, so that the error and the
 //   marks before it are the same.
+// - A letter count with a fraction (an array file's header can hold one)
+//   never merges rows: every row of non-zero magnitude survives as it is.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -24,6 +26,7 @@
 #include "app/polynomial/class_map.h"
 #include "app/polynomial/exchange_order.h"
 #include "app/polynomial/lines.h"
+#include "app/polynomial/mark_pacer.h"
 #include "app/polynomial/polynomial.h"
 #include "runtime/core/basic.h"
 
@@ -49,15 +52,21 @@ struct PackedKeys {
   };
   std::vector<int> shift, width;
 
+  // A letter whose exponents are all 0 has a field of width 0, which may
+  // start at bit 128: it is never shifted.
   Key Make(const double* exps) const {
     u128 k = 0;
     for (size_t i = 0; i < shift.size(); ++i)
-      k |= static_cast<u128>(static_cast<uint64_t>(exps[i])) << shift[i];
+      if (width[i]) k |= static_cast<u128>(static_cast<uint64_t>(exps[i])) << shift[i];
     return k;
   }
   Key Add(Key a, Key b) const { return a + b; }
   void Exps(Key k, double* out) const {
     for (size_t i = 0; i < shift.size(); ++i) {
+      if (!width[i]) {
+        out[i] = 0;
+        continue;
+      }
       u128 mask = width[i] >= 64 ? ~uint64_t{0} : ((uint64_t{1} << width[i]) - 1);
       out[i] = static_cast<double>(static_cast<uint64_t>((k >> shift[i]) & mask));
     }
@@ -103,6 +112,7 @@ struct Survivor {
 
 class FastEngine : public Engine {
  public:
+  void Prepare(const Factors& in) override;
   ExpandResult Expand(const Factors& in, ProgressOutput& out) override;
   void Collect(ProgressOutput& out) override;
   AnswerRows Ordered() override;
@@ -112,18 +122,23 @@ class FastEngine : public Engine {
   bool ExactRegime(const Factors& in) const;
   bool Packable(const Factors& in, PackedKeys& codec) const;
   template <class Codec>
-  void ExactProduct(const Factors& in, const Codec& codec);
+  void ExactProduct(const Factors& in, const Codec& codec, MarkPacer& marks);
   template <class Codec>
-  void StreamRows(const Factors& in, const Codec& codec);
+  void StreamRows(const Factors& in, const Codec& codec, MarkPacer& marks);
 
+  bool prepared_ = false;
   std::unique_ptr<Engine> reference_;
-  int letterCount_ = 0;
+  float letterCount_ = 0;
+  int letters_ = 0;
   double rowCount_ = 0;
   std::vector<Survivor> survivors_;
-  std::vector<double> exps_;  // letterCount_ exponents per survivor
+  std::vector<double> exps_;  // letters_ exponents per survivor
 };
 
 bool FastEngine::OverflowPossible(const Factors& in) const {
+  // Without a row nothing is multiplied.
+  for (const auto& factor : in.terms)
+    if (factor.empty()) return false;
   long double logBound = 0;
   long double rows = 1;
   for (const auto& factor : in.terms) {
@@ -136,7 +151,7 @@ bool FastEngine::OverflowPossible(const Factors& in) const {
     rows *= factor.size();
   }
   if (logBound > 1000 || rows > 1e36L) return true;
-  for (int k = 0; k < in.letterCount; ++k) {
+  for (int k = 0; k < in.letters(); ++k) {
     long double sum = 0;
     for (const auto& factor : in.terms) {
       long double m = 0;
@@ -168,7 +183,7 @@ bool FastEngine::ExactRegime(const Factors& in) const {
 
 bool FastEngine::Packable(const Factors& in, PackedKeys& codec) const {
   int shift = 0;
-  for (int k = 0; k < in.letterCount; ++k) {
+  for (int k = 0; k < in.letters(); ++k) {
     uint64_t total = 0;
     for (const auto& factor : in.terms) {
       double most = 0;
@@ -189,19 +204,21 @@ bool FastEngine::Packable(const Factors& in, PackedKeys& codec) const {
 }
 
 template <class Codec>
-void FastEngine::ExactProduct(const Factors& in, const Codec& codec) {
+void FastEngine::ExactProduct(const Factors& in, const Codec& codec, MarkPacer& marks) {
   using Key = typename Codec::Key;
   struct Class {
     int64_t sum;
     u128 row;
   };
   using Map = ClassMap<Key, Class, typename Codec::Traits>;
-  std::vector<double> zero(in.letterCount, 0.0);
+  std::vector<double> zero(in.letters(), 0.0);
   Map current;
   bool inserted;
   current.Find(codec.Make(zero.data()), Class{1, 0}, inserted);
   int work = 0;
-  for (const auto& factor : in.terms) {
+  const double steps = static_cast<double>(in.terms.size());
+  for (size_t step = 0; step < in.terms.size(); ++step) {
+    const auto& factor = in.terms[step];
     const u128 radix = factor.size();
     std::vector<Key> termKeys;
     std::vector<int64_t> termValues;
@@ -220,6 +237,7 @@ void FastEngine::ExactProduct(const Factors& in, const Codec& codec) {
         if (++work == kPollEvery) {
           work = 0;
           Poll(line::kExpandRow);
+          marks.Progress((static_cast<double>(step) + static_cast<double>(e) / current.size()) / steps);
         }
         u128 row = c.row * radix + termIndex[t];
         Class& n = next.Find(codec.Add(base, termKeys[t]), Class{0, row}, inserted);
@@ -234,13 +252,13 @@ void FastEngine::ExactProduct(const Factors& in, const Codec& codec) {
     if (c.sum == 0) continue;
     survivors_.push_back({c.row, c.sum > 0 ? 1.0 : -1.0, static_cast<double>(c.sum > 0 ? c.sum : -c.sum),
                           exps_.size()});
-    exps_.resize(exps_.size() + in.letterCount);
+    exps_.resize(exps_.size() + in.letters());
     codec.Exps(current.key(e), exps_.data() + survivors_.back().index);
   }
 }
 
 template <class Codec>
-void FastEngine::StreamRows(const Factors& in, const Codec& codec) {
+void FastEngine::StreamRows(const Factors& in, const Codec& codec, MarkPacer& marks) {
   using Key = typename Codec::Key;
   struct Class {
     u128 row;
@@ -248,7 +266,8 @@ void FastEngine::StreamRows(const Factors& in, const Codec& codec) {
     bool later;
   };
   const int f = static_cast<int>(in.terms.size());
-  const int letters = in.letterCount;
+  const int letters = in.letters();
+  const bool merges = in.merges();
   ClassMap<Key, Class, typename Codec::Traits> classes;
   std::vector<size_t> index(f, 0);
   std::vector<double> sign(f), magnitude(f), exps(static_cast<size_t>(f) * letters);
@@ -270,10 +289,17 @@ void FastEngine::StreamRows(const Factors& in, const Codec& codec) {
     if (++work == kPollEvery) {
       work = 0;
       Poll(line::kExpandRow);
+      marks.Progress(static_cast<double>(row) / rowCount_);
     }
     const double s = sign[f - 1], p = magnitude[f - 1];
     const double* e = exps.data() + static_cast<size_t>(f - 1) * letters;
-    if (p != 0) {
+    if (!merges) {
+      // Nothing merges: every row of non-zero magnitude is its own answer.
+      if (p != 0) {
+        survivors_.push_back({row, s, p, exps_.size()});
+        exps_.insert(exps_.end(), e, e + letters);
+      }
+    } else if (p != 0) {
       Class& c = classes.Find(codec.Make(e), Class{row, 0, s, p, false}, inserted);
       if (inserted) c.acc = s * p;
       else {
@@ -302,35 +328,49 @@ void FastEngine::StreamRows(const Factors& in, const Codec& codec) {
   }
 }
 
-ExpandResult FastEngine::Expand(const Factors& in, ProgressOutput& out) {
-  basic::Stmt(line::kExpandCheck);
+void FastEngine::Prepare(const Factors& in) {
+  prepared_ = true;
   reference_.reset();
+  if (!HasProduct(in.factorCount)) return;
+  if (OverflowPossible(in) || !in.merges()) {
+    // The reference dimensions the ProductTable. Without merging the answer
+    // is as large as that table, so it must fit where the table fits.
+    reference_ = MakeReferenceEngine();
+    reference_->Prepare(in);
+    if (!in.merges() && !OverflowPossible(in)) reference_.reset();
+  }
+}
+
+ExpandResult FastEngine::Expand(const Factors& in, ProgressOutput& out) {
+  if (!prepared_) Prepare(in);
+  prepared_ = false;
+  basic::Stmt(line::kExpandCheck);
   survivors_.clear();
   exps_.clear();
   letterCount_ = in.letterCount;
+  letters_ = in.letters();
+  rowCount_ = 0;
   if (!HasProduct(in.factorCount)) return ExpandResult::NoProduct;
-  if (OverflowPossible(in)) {
-    reference_ = MakeReferenceEngine();
-    return reference_->Expand(in, out);
-  }
+  if (reference_) return reference_->Expand(in, out);
   rowCount_ = 1;
   for (const auto& factor : in.terms) rowCount_ *= static_cast<double>(factor.size());
 
+  MarkPacer marks(out, MarksUpTo(rowCount_));
   PackedKeys packed;
   const bool pack = Packable(in, packed);
   WideKeys wide;
-  wide.letters = in.letterCount;
-  if (ExactRegime(in)) {
-    if (pack) ExactProduct(in, packed);
-    else ExactProduct(in, wide);
+  wide.letters = letters_;
+  if (rowCount_ == 0) {
+    // A factor without terms: no row at all.
+  } else if (ExactRegime(in) && in.merges()) {
+    if (pack) ExactProduct(in, packed, marks);
+    else ExactProduct(in, wide, marks);
   } else {
-    if (pack) StreamRows(in, packed);
-    else StreamRows(in, wide);
+    if (pack) StreamRows(in, packed, marks);
+    else StreamRows(in, wide, marks);
   }
-  std::sort(survivors_.begin(), survivors_.end(),
-            [](const Survivor& a, const Survivor& b) { return a.row < b.row; });
   basic::Stmt(line::kExpandProgress);
-  out.Marks(MarksUpTo(rowCount_));
+  marks.Finish();
   return ExpandResult::Done;
 }
 
@@ -339,7 +379,11 @@ void FastEngine::Collect(ProgressOutput& out) {
   basic::Stmt(line::kCollectHeader);
   out.BeginCollection();
   basic::Stmt(line::kCollectRow);
-  out.Marks(MarksUpTo(rowCount_ - 1));
+  MarkPacer marks(out, MarksUpTo(rowCount_ - 1));
+  // Each class survives in its first row, so the answer is in row order.
+  std::sort(survivors_.begin(), survivors_.end(),
+            [](const Survivor& a, const Survivor& b) { return a.row < b.row; });
+  marks.Finish();
 }
 
 AnswerRows FastEngine::Ordered() {
@@ -351,8 +395,7 @@ AnswerRows FastEngine::Ordered() {
   for (const Survivor& s : survivors_) {
     rows.cells.push_back(s.sign);
     rows.cells.push_back(s.magnitude);
-    rows.cells.insert(rows.cells.end(), exps_.begin() + s.index,
-                      exps_.begin() + s.index + letterCount_);
+    rows.cells.insert(rows.cells.end(), exps_.begin() + s.index, exps_.begin() + s.index + letters_);
   }
   basic::Stmt(line::kOrderPass);
   ExchangeSortPasses(rows);

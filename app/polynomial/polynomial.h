@@ -10,26 +10,43 @@
 
 namespace poly {
 
+// Letter columns visited by the loops "FOR C = 3 TO letterCount + 2": the
+// whole part of the count, none when it is below 1.
+int LetterColumns(float letterCount);
+
 // The factors to multiply: for each factor its terms, each a row of
-// letterCount + 2 doubles (sign, coefficient magnitude, exponent of letter 1
-// ... letterCount), exactly as the term table holds them.
+// columns() doubles (sign, coefficient magnitude, exponent of letter 1 ...),
+// exactly as the term table holds them.
 struct Factors {
   double factorCount = 0;  // as the program holds it; only 2 to 10 has a product
-  int letterCount = 0;
+  // A single, as the program holds it. An array file's header can give a
+  // fraction: the loops then visit the whole part of it.
+  float letterCount = 0;
   std::vector<std::vector<std::vector<double>>> terms;  // terms[f][m][c]
 
-  int columns() const { return letterCount + 2; }
+  int letters() const { return LetterColumns(letterCount); }
+  int columns() const { return letters() + 2; }
+  // Collection merges two rows when the number of equal exponent columns
+  // equals letterCount, which a count with a fraction (or below 0) never is.
+  bool merges() const { return letterCount == static_cast<float>(letters()); }
 };
 
-// Surviving rows in display order, each letterCount + 2 doubles.
+// Surviving rows in display order, each columns() doubles.
 struct AnswerRows {
-  int letterCount = 0;
+  float letterCount = 0;  // as Factors::letterCount
   std::vector<double> cells;
 
-  int columns() const { return letterCount + 2; }
-  size_t count() const { return columns() ? cells.size() / columns() : 0; }
+  int letters() const { return LetterColumns(letterCount); }
+  int columns() const { return letters() + 2; }
+  size_t count() const { return cells.size() / columns(); }
   const double* row(size_t i) const { return cells.data() + i * columns(); }
 };
+
+// The 0-based columns of the ordering passes, in their order: one pass for
+// each F = letterCount + 2, letterCount + 1, ... down to 3 (a single), on
+// column CINT(F). Passes on columns beyond the rows' own are left out (those
+// columns hold zeros only, so such a pass moves nothing).
+std::vector<int> OrderingColumns(float letterCount);
 
 // What the engine shows while it works.
 class ProgressOutput {
@@ -46,6 +63,11 @@ enum class ExpandResult { Done, NoProduct };
 class Engine {
  public:
   virtual ~Engine() = default;
+  // What the programs do before they show "ただ今、式を展開中": the
+  // ProductTable is dimensioned wherever the literal algorithms need it, so
+  // that a table too large fails there, as the programs' DIM does. Expand
+  // prepares itself when this was not called.
+  virtual void Prepare(const Factors& factors) = 0;
   // ExpandProducts: one product row per choice of one term from each factor,
   // a mark per 100 rows. NoProduct when factorCount is not 2 to 10.
   virtual ExpandResult Expand(const Factors& factors, ProgressOutput& out) = 0;
@@ -61,6 +83,11 @@ std::unique_ptr<Engine> MakeFastEngine();
 
 // True when the count is exactly one of 2, 3, ..., 10.
 bool HasProduct(double factorCount);
+
+// A single-precision counter stops advancing at 16,777,216 (adding 1 rounds
+// back). The row counter of the progress marks is one, so no phase writes
+// more marks than that counter reaches.
+inline constexpr double kSingleCounterLimit = 16777216;
 
 // The number of "+" marks ShowProgress writes for the counter values 1..n.
 double MarksUpTo(double n);

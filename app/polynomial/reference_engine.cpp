@@ -13,6 +13,7 @@ using namespace basic;
 
 class ReferenceEngine : public Engine {
  public:
+  void Prepare(const Factors& in) override;
   ExpandResult Expand(const Factors& in, ProgressOutput& out) override;
   void Collect(ProgressOutput& out) override;
   AnswerRows Ordered() override;
@@ -22,12 +23,14 @@ class ReferenceEngine : public Engine {
   Value Term(const Single& f, const Single& m, const Single& c) const {
     return in_.terms[Cint(f) - 1][Cint(m) - 1][Cint(c) - 1];
   }
+  // The counter stops advancing where a single does: beyond it no mark.
   void ShowProgress(const Value& n) {
     Stmt(line::kShowProgress);
-    if (n / 100 == Int(n / 100)) out_->Marks(1);
+    if (n.get() <= kSingleCounterLimit && n / 100 == Int(n / 100)) out_->Marks(1);
   }
 
   Factors in_;  // the term table, kept for the whole expression
+  bool prepared_ = false;
   ProgressOutput* out_ = nullptr;
   Array<Double, 2> ProductTable;
   Array<Double, 2> AnswerTable;
@@ -36,25 +39,33 @@ class ReferenceEngine : public Engine {
   Single letterCount, answerCount, F, C, I, J, K;
 };
 
-ExpandResult ReferenceEngine::Expand(const Factors& in, ProgressOutput& out) {
+// The ProductTable, with one row per choice of terms.
+void ReferenceEngine::Prepare(const Factors& in) {
   in_ = in;
-  out_ = &out;
-  Stmt(line::kExpandCheck);
+  prepared_ = true;
   factorCount = in.factorCount;
   letterCount = in.letterCount;
-  if (!HasProduct(factorCount.get())) return ExpandResult::NoProduct;
-  productRowCount = 1;
-  for (F = 1; F <= factorCount; F = F + 1) {
-    Stmt(line::kExpandCheck);
-    productRowCount = productRowCount * static_cast<double>(in_.terms[Cint(F) - 1].size());
-  }
   Stmt(line::kExpandDim);
-  if (ProductTable.dimensioned()) Erase(ProductTable);
+  productRowCount = 1;
+  for (const auto& factor : in_.terms) productRowCount = productRowCount * static_cast<double>(factor.size());
+  EraseIfDimensioned(ProductTable);
   ProductTable.Dim(productRowCount, letterCount + 2);
-  if (M.dimensioned()) Erase(M);
+}
+
+ExpandResult ReferenceEngine::Expand(const Factors& in, ProgressOutput& out) {
+  if (!prepared_) Prepare(in);
+  prepared_ = false;
+  out_ = &out;
+  rowCount = 0;
+  Stmt(line::kExpandCheck);
+  if (!HasProduct(factorCount.get())) return ExpandResult::NoProduct;
+  EraseIfDimensioned(M);
   M.Dim(factorCount);
   Stmt(line::kExpandStart);
-  rowCount = 0;
+  // The nested loops FOR M(f) = 1 TO TermCounts(f): a factor without terms
+  // runs none of them.
+  for (const auto& factor : in_.terms)
+    if (factor.empty()) return ExpandResult::Done;
   for (F = 1; F <= factorCount; F = F + 1) M(F) = 1;
   for (;;) {
     Stmt(line::kExpandRow);
@@ -163,9 +174,9 @@ AnswerRows ReferenceEngine::Ordered() {
     }
   }
   AnswerRows rows;
-  rows.letterCount = in_.letterCount;
+  rows.letterCount = letterCount.get();
   for (I = 1; I <= answerCount; I = I + 1)
-    for (C = 1; C <= letterCount + 2; C = C + 1) rows.cells.push_back(AnswerTable(I, C).get());
+    for (int c = 1; c <= rows.columns(); ++c) rows.cells.push_back(AnswerTable(I, c).get());
   return rows;
 }
 

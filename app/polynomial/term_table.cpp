@@ -8,13 +8,17 @@ Factors FactorsOf(const Double& factorCount, const Single& letterCount, Array<Si
                   Array<Double, 3>& termTable) {
   Factors f;
   f.factorCount = factorCount.get();
-  f.letterCount = static_cast<int>(letterCount.get());
+  f.letterCount = letterCount.get();
   if (!HasProduct(f.factorCount)) return f;
-  for (Single i = 1; i <= factorCount; i = i + 1) {
+  const int columns = f.columns();
+  for (int i = 1; i <= f.factorCount; ++i) {
     auto& terms = f.terms.emplace_back();
-    for (Single m = 1; m <= termCounts(i); m = m + 1) {
+    // FOR M = 1 TO TermCounts(i): a fractional count takes its whole part.
+    const double count = termCounts(i).get();
+    for (int m = 1; m <= count; ++m) {
       auto& row = terms.emplace_back();
-      for (Single c = 1; c <= letterCount + 2; c = c + 1) row.push_back(termTable(i, m, c).get());
+      row.reserve(columns);
+      for (int c = 1; c <= columns; ++c) row.push_back(termTable(i, m, c).get());
     }
   }
   return f;

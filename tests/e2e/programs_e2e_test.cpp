@@ -125,6 +125,57 @@ TEST_F(Programs, EquationRuntimeErrorNamesItsLine) {
   EXPECT_NE(r.out.find("\nMAIN.BAS [2083行]:エラー[9]\n任意のキーを押してください"), std::string::npos) << r.out;
 }
 
+// The product table is dimensioned with the work tables, before the line
+// that announces the expansion, also where huge coefficients need the
+// literal algorithms.
+TEST_F(Programs, ATableTooLargeFailsBeforeTheExpansionLine) {
+  e2e::Run r = Run(kEquation, "y\nm\n(1D200a+b+c+d+e+f)10\n");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.out.find(" Letter Number          = 6 \n\nMAIN.BAS [4010行]:エラー[9]\n"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("ただ今、式を展開中"), std::string::npos);
+}
+
+// An answer file that cannot be written does not end the run: the error's
+// text, no partial file, and the name is asked again.
+TEST_F(Programs, AFailedSaveAsksForAnotherName) {
+  const std::string ask = "ファイル名を ans1.txt　というように指定してください。? ";
+  e2e::Run r = Run(kEquation, "y\nm\n(a+b)(a-b)\ny\nd\nnofolder/x.txt\nans1.txt\ny\n");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find(ask + "nofolder/x.txt\nnofolder/x.txtに保存できませんでした。エラー[63] "
+                             "ファイルまたはフォルダが見つかりません\n" + ask + "ans1.txt\n" + kSaved + "\n" + kEnd),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(File("ans1.txt"), " 2 , 2 \r\n 1 , 1 , 2 , 0 \r\n-1 , 1 , 0 , 2 \r\n+a2-b2\r\n\x1A");
+  // A write that fails half way (the file size limit stands in for a full
+  // disk): the partial file is removed; the normal form asks again too.
+  const std::string normal = "ファイル名を ans.txt　というように指定してください。? ";
+  r = e2e::RunProgram("cd " + folder + " && { (trap '' XFSZ; ulimit -f 1; XDG_CONFIG_HOME=" + folder +
+                          "/config TESSEL_DISPLAY=stream exec " + kEquation + ") | cat; }",
+                      "y\nm\n(a+b+c+d)6\ny\nd\nbig.txt\n\n/dev/full\n");
+  EXPECT_NE(r.out.find(ask + "big.txt\nbig.txtに保存できませんでした。エラー[67] "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(ask + "\n" + ask + "/dev/full\n/dev/fullに保存できませんでした。エラー[67] "), std::string::npos);
+  EXPECT_FALSE(Exists("big.txt"));
+  EXPECT_EQ(access("/dev/full", F_OK), 0);  // only files are ever removed
+  r = Run(kEquation, "y\nm\n(a+b)(a-b)\ny\nn\nnofolder/x.txt\nans.txt\nok\ny\n");
+  EXPECT_NE(r.out.find(normal + "nofolder/x.txt\nnofolder/x.txtに保存できませんでした。エラー[63] "
+                                "ファイルまたはフォルダが見つかりません\n" + normal + "ans.txt\n" + kSaved + "ok? "),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(File("ans.txt"), "+a2-b2\r\n\x1A");
+}
+
+// Text files made on Linux: lines ended by LF alone.
+TEST_F(Programs, FilesWithLineFeedsAlone) {
+  Write("siki.txt", "(a+b)(a-b)\n(x+y)2\n");
+  Write("lf.txt", " 2 , 2 \n 1 , 1 , 2 , 0 \n-1 , 1 , 0 , 2 \n+a2-b2\n");
+  e2e::Run r = Run(kEquation, "y\nf\nsiki.txt\nn\ny\n");
+  EXPECT_NE(r.out.find("siki.txt\n(a+b)(a-b)\n Column Number          = 2 \n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Answer =+a2-b2\n"), std::string::npos);
+  r = Run(kPolymul, "y\n2\nlf.txt\nlf.txt\nn\ny\n");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("Answer =+a4-2a2b2+b4\n"), std::string::npos) << r.out;
+}
+
 TEST_F(Programs, NormalFormLinesBreakAfterPassing100Characters) {
   e2e::Run r = Run(kEquation, "y\nm\n(a+b+c+d+e)4\ny\nn\nlong.txt\nok\ny\n");
   std::string text = File("long.txt");
@@ -205,6 +256,33 @@ TEST_F(Polymul, OneFileAndElevenFiles) {
                        kUnderstood + "n\n"),
             std::string::npos)
       << r.out;
+}
+
+// A file without terms among others with huge coefficients: the product is
+// empty, and the run goes on.
+TEST_F(Polymul, AFileWithoutTermsAmongHugeCoefficients) {
+  Write("zero.txt", " 0 , 3 \r\n\r\n\x1A");
+  Write("huge.txt", " 3 , 1 \r\n 1 , 1D+151 , 2 \r\n 1 , 1D+151 , 1 \r\n 1 , 1 , 0 \r\n+1D+151a2+1D+151a+1\r\n\x1A");
+  e2e::Run r = Run(kPolymul, "y\n3\nzero.txt\nhuge.txt\nhuge.txt\nn\ny\n");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("ただ今、式を展開中\n\nただ今、式を整理中\n\nAnswer =\n" + kSave + "n\n" + kEnd + "y\n"),
+            std::string::npos)
+      << r.out;
+}
+
+// Header counts are taken as the files give them: a fraction stays a
+// single, a negative count is not raised to 0.
+TEST_F(Polymul, HeaderCountsAsGiven) {
+  Write("half.txt", " 2 , 2.5 \r\n 1 , 1 , 1 , 0 \r\n 1 , 1 , 0 , 1 \r\n+a+b\r\n\x1A");
+  e2e::Run r = Run(kPolymul, "y\n2\nhalf.txt\nhalf.txt\ny\nd\nout.txt\ny\n");
+  EXPECT_NE(r.out.find("HENSU= 2.5 \n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Answer =+b2+ab+ab+a2\n"), std::string::npos) << r.out;
+  EXPECT_EQ(File("out.txt"), " 4 , 2.5 \r\n 1 , 1 , 0 , 2 \r\n 1 , 1 , 1 , 1 \r\n 1 , 1 , 1 , 1 \r\n"
+                             " 1 , 1 , 2 , 0 \r\n+b2+ab+ab+a2\r\n\x1A");
+  Write("negative.txt", "-1 , 2 \r\n\x1A");
+  r = Run(kPolymul, "y\n1\nnegative.txt\n");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.out.find("HENSU= 2 \nITEMNO=-1 \nCOLUM= 1 \n\nMAIN.BAS [90行]:エラー[5]\n"), std::string::npos) << r.out;
 }
 
 TEST_F(Polymul, MissingSecondFile) {

@@ -103,6 +103,7 @@ void ExpectSame(const Outcome& ref, const Outcome& fast, const std::string& text
   ASSERT_EQ(ref.product, fast.product) << text;
   ASSERT_EQ(ref.errorNumber, fast.errorNumber) << text;
   ASSERT_EQ(ref.errorLine, fast.errorLine) << text;
+  ASSERT_EQ(ref.errorInPrepare, fast.errorInPrepare) << text;
   ASSERT_EQ(ref.progress, fast.progress) << text;
   ASSERT_EQ(ref.rows.letterCount, fast.rows.letterCount) << text;
   ASSERT_EQ(ref.rows.cells.size(), fast.rows.cells.size()) << text << "\n" << ref.Answer() << "\n" << fast.Answer();

@@ -1,4 +1,8 @@
+#include <chrono>
 #include <cmath>
+#include <thread>
+
+#include "app/polynomial/mark_pacer.h"
 
 #include "engine_harness.h"
 
@@ -50,7 +54,7 @@ TEST_P(EngineExamples, CancellationAndRevival) {
   Outcome none = Expand("(a-a)(b+c)");
   EXPECT_TRUE(none.product);
   EXPECT_EQ(none.rows.count(), 0u);
-  EXPECT_EQ(none.rows.letterCount, 3);
+  EXPECT_EQ(none.rows.letterCount, 3.0f);
   // The ab class survives in its first row although its running sum passed 0.
   EXPECT_EQ(Expand("(a-a+b)(a+b)").Answer(), "+ab+b2");
   EXPECT_EQ(Expand("(a-a+a)(b)").Answer(), "+ab");
@@ -74,8 +78,91 @@ TEST_P(EngineExamples, OverflowEndsWithErrorSix) {
   EXPECT_EQ(o.errorLine, 4034);  // the magnitude product of ExpandProducts
 }
 
+// Factors as polymul reads them: rows of sign, magnitude and exponents.
+Factors Files(double count, float letters, std::vector<std::vector<std::vector<double>>> terms) {
+  Factors f;
+  f.factorCount = count;
+  f.letterCount = letters;
+  f.terms = std::move(terms);
+  return f;
+}
+
+TEST_P(EngineExamples, AFileWithoutTermsGivesAnEmptyAnswer) {
+  // Huge coefficients elsewhere send the fast engine to the reference, which
+  // must not read a term of the empty factor.
+  const std::vector<std::vector<double>> huge = {{1, 1e151, 1, 0}, {1, 1, 0, 0}};
+  Outcome o = RunFactors(host, Files(3, 2, {{}, huge, huge}), GetParam());
+  EXPECT_TRUE(o.product);
+  EXPECT_EQ(o.errorNumber, 0);
+  EXPECT_EQ(o.rows.count(), 0u);
+  EXPECT_EQ(o.progress, (std::vector<std::pair<char, double>>{{'C', 0}}));
+  Outcome last = RunFactors(host, Files(2, 2, {huge, {}}), GetParam());
+  EXPECT_EQ(last.rows.count(), 0u);
+}
+
+// A header's letter count of 2.5: the loops visit two letters, the count of
+// equal columns (2) never equals 2.5 so nothing merges, and the ordering
+// passes run on CINT(4.5) = 5 (zeros only) and CINT(3.5) = 4, letter b.
+TEST_P(EngineExamples, AFractionalLetterCountMergesNothing) {
+  const std::vector<std::vector<double>> ab = {{1, 1, 1, 0}, {1, 1, 0, 1}};
+  Outcome o = RunFactors(host, Files(2, 2.5f, {ab, ab}), GetParam());
+  EXPECT_EQ(o.rows.letterCount, 2.5f);
+  EXPECT_EQ(o.Answer(), "+b2+ab+ab+a2");
+  // A whole count of 2 merges the two ab rows and sorts on both letters.
+  EXPECT_EQ(RunFactors(host, Files(2, 2, {ab, ab}), GetParam()).Answer(), "+a2+2ab+b2");
+}
+
+// The product table of the reference is dimensioned by Prepare, before the
+// line that announces the expansion; the fast engine dimensions it only where
+// it hands over to the reference.
+TEST_P(EngineExamples, ATableTooLargeFailsBeforeTheExpansion) {
+  Outcome o = Expand("(1D200a+b+c+d+e+f)10");
+  EXPECT_EQ(o.errorNumber, 9);
+  EXPECT_EQ(o.errorLine, 4010);
+  EXPECT_TRUE(o.errorInPrepare);
+  EXPECT_TRUE(o.progress.empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(BothEngines, EngineExamples, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Fast" : "Reference"; });
+
+// Beyond the original's limits: (a+...+i)10 has 9^10 rows, but the marks
+// count rows as a single does, which stops at 16,777,216.
+TEST_F(RuntimeTest, MarksStopWhereASingleCounterStops) {
+  EXPECT_EQ(MarksUpTo(99), 0);
+  EXPECT_EQ(MarksUpTo(250), 2);
+  EXPECT_EQ(MarksUpTo(16777215), 167772);
+  EXPECT_EQ(MarksUpTo(1e12), 167772);
+  Outcome o = RunExpression(host, "(a+b+c+d+e+f+g+h+i)10", true);
+  EXPECT_EQ(o.rows.count(), 43758u);
+  EXPECT_EQ(o.progress, (std::vector<std::pair<char, double>>{{'+', 167772}, {'C', 0}, {'+', 167772}}));
+}
+
+// A phase that runs longer than a tenth of a second shows its marks as it
+// goes, then exactly the rest at its end.
+TEST(MarkPacer, WritesEarnedMarksAtMostEveryTenthOfASecond) {
+  RecordingOutput out;
+  MarkPacer pacer(out, 100);
+  pacer.Progress(0.3);  // too early: nothing yet
+  EXPECT_TRUE(out.events.empty());
+  std::this_thread::sleep_for(std::chrono::milliseconds(120));
+  pacer.Progress(0.5);
+  EXPECT_EQ(out.events, (std::vector<std::pair<char, double>>{{'+', 50}}));
+  pacer.Progress(0.9);  // within the next tenth of a second: nothing more
+  EXPECT_EQ(out.events.back().second, 50);
+  pacer.Finish();
+  EXPECT_EQ(out.events.back().second, 100);
+}
+
+TEST(OrderingColumns, CintOfEachPassDownToThree) {
+  EXPECT_EQ(OrderingColumns(3), (std::vector<int>{4, 3, 2}));
+  EXPECT_EQ(OrderingColumns(2.5f), (std::vector<int>{3}));  // 4.5 -> 5 is beyond the rows
+  EXPECT_EQ(OrderingColumns(2.4f), (std::vector<int>{3, 2}));
+  EXPECT_TRUE(OrderingColumns(0).empty());
+  EXPECT_TRUE(OrderingColumns(-1).empty());
+  EXPECT_EQ(LetterColumns(2.5f), 2);
+  EXPECT_EQ(LetterColumns(-0.5f), 0);
+}
 
 TEST(TermText, Forms) {
   auto text = [](std::vector<double> row) {

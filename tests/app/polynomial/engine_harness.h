@@ -33,10 +33,11 @@ struct Outcome {
   std::vector<std::pair<char, double>> progress;
   int errorNumber = 0;
   int errorLine = 0;
+  bool errorInPrepare = false;  // raised before "ただ今、式を展開中" would be shown
 
   std::string Answer() const {
     std::string s;
-    for (size_t i = 0; i < rows.count(); ++i) s += TermText(rows.row(i), rows.letterCount, PlainLetter);
+    for (size_t i = 0; i < rows.count(); ++i) s += TermText(rows.row(i), rows.letters(), PlainLetter);
     return s;
   }
 };
@@ -46,32 +47,34 @@ inline void FillLetters(expander::Parser& parser) {
   for (int k = 1; k <= 26; ++k) parser.LetterTable(k) = PlainLetter(k).c_str();
 }
 
-// Parses and, when accepted, expands, collects and orders with the engine.
-// A run-time error ends the run as it ends the program.
-inline Outcome RunExpression(rt::test::TestHost& host, const std::string& text, bool fast) {
+// Prepares, expands, collects and orders the factors with the engine, as the
+// programs do. A run-time error ends the run as it ends the program.
+inline void RunEngine(const Factors& factors, bool fast, Outcome& o) {
+  std::unique_ptr<Engine> engine = fast ? MakeFastEngine() : MakeReferenceEngine();
+  RecordingOutput out;
+  try {
+    o.errorInPrepare = true;
+    engine->Prepare(factors);
+    o.errorInPrepare = false;
+    o.product = engine->Expand(factors, out) == ExpandResult::Done;
+    if (o.product) {
+      engine->Collect(out);
+      o.rows = engine->Ordered();
+    }
+  } catch (const rt::ProgramEnd&) {
+    o.progress = out.events;
+    throw;
+  }
+  o.progress = out.events;
+}
+
+// Catches the end of the run that a reported error causes.
+template <class Body>
+inline Outcome Recording(rt::test::TestHost& host, const Body& body) {
   Outcome o;
   size_t reports = host.reports.size();
   try {
-    expander::Parser parser;
-    FillLetters(parser);
-    basic::Str t;
-    t = text.c_str();
-    o.parse = parser.ParseExpression(t, nullptr);
-    if (o.parse == expander::ParseOutcome::Accepted) {
-      std::unique_ptr<Engine> engine = fast ? MakeFastEngine() : MakeReferenceEngine();
-      RecordingOutput out;
-      try {
-        o.product = engine->Expand(parser.Factors(), out) == ExpandResult::Done;
-        if (o.product) {
-          engine->Collect(out);
-          o.rows = engine->Ordered();
-        }
-      } catch (const rt::ProgramEnd&) {
-        o.progress = out.events;
-        throw;
-      }
-      o.progress = out.events;
-    }
+    body(o);
   } catch (const rt::ProgramEnd&) {
     if (host.reports.size() > reports) {
       o.errorNumber = host.reports.back().number;
@@ -79,7 +82,28 @@ inline Outcome RunExpression(rt::test::TestHost& host, const std::string& text, 
     }
     rt::State().raising = false;
   }
+  if (!o.errorNumber) o.errorInPrepare = false;
   return o;
+}
+
+// Parses and, when accepted, runs the engine.
+inline Outcome RunExpression(rt::test::TestHost& host, const std::string& text, bool fast) {
+  return Recording(host, [&](Outcome& o) {
+    expander::Parser parser;
+    FillLetters(parser);
+    basic::Str t;
+    t = text.c_str();
+    o.parse = parser.ParseExpression(t, nullptr);
+    if (o.parse == expander::ParseOutcome::Accepted) RunEngine(parser.Factors(), fast, o);
+  });
+}
+
+// The engine on factors as polymul reads them from array files.
+inline Outcome RunFactors(rt::test::TestHost& host, const Factors& factors, bool fast) {
+  return Recording(host, [&](Outcome& o) {
+    o.parse = expander::ParseOutcome::Accepted;
+    RunEngine(factors, fast, o);
+  });
 }
 
 }  // namespace poly::test
