@@ -59,9 +59,10 @@ class Player {
   const uint8_t* Play(const uint8_t* records, const uint8_t* end);
 
  private:
-  bool Fail(const char* message, long value, int code) {
+  // "%s %x": the value as the 32-bit word it is (kind -1 shows ffffffff).
+  bool Fail(const char* message, int32_t value, int code) {
     char text[300];
-    std::snprintf(text, sizeof text, "%s %lx", message, value);
+    std::snprintf(text, sizeof text, "%s %x", message, static_cast<uint32_t>(value));
     host_.MessageBox("PlayScript", text);
     failure_ = code;
     return false;

@@ -31,10 +31,12 @@ inline int High(int64_t v) { return static_cast<int>((v >> 16) & 0xFFFF); }
 void Host::SetBaseName(const char* programFile) {
   // What follows the last "\", "/" or ":", stepping over double-byte
   // characters so that a trail byte is never taken for a separator; cut at
-  // the last ".".
+  // the last ".". The walk is over Shift-JIS, so the name, which this
+  // system gives in UTF-8, is converted first.
   std::string name;
-  const char* p = programFile ? programFile : "";
-  size_t start = 0, i = 0, n = std::strlen(p);
+  const std::string file = Utf8ToCp932(programFile ? programFile : "");
+  const char* p = file.c_str();
+  size_t start = 0, i = 0, n = file.size();
   while (i < n) {
     unsigned char c = static_cast<unsigned char>(p[i]);
     if (IsLeadByte(c) && i + 1 < n) {
@@ -169,17 +171,18 @@ void Host::MessageBox(const std::string& caption, const std::string& text) {
   if (display_) display_->MessageBox(caption, text);
 }
 
-// The window that shows the whole grid: cells of the form's font (8 x 16
-// for the stock fixed font), a frame of 4 pixels a side and a caption.
+// The window that shows the whole grid: the grid in cells of the form's font
+// (the extent of "." as the display draws it), plus the window's frame.
 std::pair<int, int> Host::FullWindowSize(uint32_t handle) {
   FormWindow* f = WindowRecord(handle);
-  int cellHeight = 16, cellWidth = 8;
-  if (f && f->hasFont && f->font.height != 0) {
-    cellHeight = f->font.height < 0 ? -f->font.height : f->font.height;
-    cellWidth = (cellHeight * 4 + 8) / 9;
+  std::pair<int, int> cell{8, 16}, frame{8, 34};
+  if (display_) {
+    const bool font = f && f->hasFont;
+    cell = display_->CellSize(font ? f->font.face : "", font ? std::abs(f->font.height) : 0);
+    frame = display_->FrameSize();
   }
   int columns = f ? f->columns : 80, rows = f ? f->rows : 24;
-  return {columns * cellWidth + 8, rows * cellHeight + 34};
+  return {columns * cell.first + frame.first, rows * cell.second + frame.second};
 }
 
 int Host::WinMain(const ProgramImage& image, int argc, char** argv,

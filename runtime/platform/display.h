@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "runtime/platform/message_queue.h"
 
@@ -73,6 +74,14 @@ class Display {
   // character height in pixels).
   virtual void SetGeometry(int /*x*/, int /*y*/, int /*width*/, int /*height*/) {}
   virtual void SetFont(const std::string& /*face*/, int /*pixelHeight*/) {}
+  // The extent of "." in that font as the display draws it: the cell of the
+  // grid. And what the window adds around the grid (frame, caption, menu).
+  // The host's full-window size is the grid of cells plus the frame.
+  virtual std::pair<int, int> CellSize(const std::string& /*face*/, int /*pixelHeight*/) { return {8, 16}; }
+  virtual std::pair<int, int> FrameSize() { return {8, 34}; }
+  // The queue the display's messages go to, known before the window opens,
+  // so that nothing it sends while opening is lost.
+  virtual void Connect(MessageQueue& /*queue*/) {}
   virtual void Beep() {}
   // A message box (CP932 caption and text); returns when it is dismissed.
   virtual void MessageBox(const std::string& caption, const std::string& text) = 0;

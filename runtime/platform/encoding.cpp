@@ -4,7 +4,24 @@
 
 namespace platform {
 
-Converter::Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+namespace {
+
+// The length of the UTF-8 character starting at p (left bytes available):
+// its lead byte's length when the continuation bytes follow, else the bytes
+// up to the first that does not continue it (at least 1).
+size_t Utf8CharLength(const unsigned char* p, size_t left) {
+  const unsigned char b = p[0];
+  size_t want = b >= 0xF0 && b <= 0xF4 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b <= 0xDF ? 2 : 1;
+  if (b > 0xF4) want = 1;
+  size_t n = 1;
+  while (n < want && n < left && (p[n] & 0xC0) == 0x80) ++n;
+  return n;
+}
+
+}  // namespace
+
+Converter::Converter(const char* to, const char* from)
+    : cd_(iconv_open(to, from)), fromUtf8_(std::string_view(from) == "UTF-8") {}
 
 Converter::~Converter() {
   if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
@@ -30,10 +47,13 @@ std::string Converter::Convert(std::string_view in) {
       held_.assign(src, left);
       break;
     }
-    // An invalid byte: shown as "?" and skipped.
+    // A character that cannot be converted is shown as one "?": a whole
+    // UTF-8 character (one with no Shift-JIS form, or a broken sequence),
+    // or one byte of any other encoding.
+    size_t skip = fromUtf8_ ? Utf8CharLength(reinterpret_cast<unsigned char*>(src), left) : 1;
     out += '?';
-    ++src;
-    --left;
+    src += skip;
+    left -= skip;
   }
   return out;
 }

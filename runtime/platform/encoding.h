@@ -19,7 +19,8 @@ class Converter {
   Converter& operator=(const Converter&) = delete;
 
   // Converts what can be converted; an incomplete sequence at the end waits
-  // for the next call. A byte that cannot be converted becomes "?".
+  // for the next call. A character that cannot be converted becomes one "?"
+  // (from UTF-8: the whole character, however many bytes it has).
   std::string Convert(std::string_view in);
   // True while bytes of an incomplete sequence are held back.
   bool Pending() const { return !held_.empty(); }
@@ -27,6 +28,7 @@ class Converter {
 
  private:
   iconv_t cd_;
+  bool fromUtf8_;
   std::string held_;
 };
 

@@ -4,6 +4,11 @@
 
 namespace platform {
 
+void MessageQueue::SetDisplay(Display* display) {
+  display_ = display;
+  if (display_) display_->Connect(*this);
+}
+
 bool MessageQueue::Take(Message& m, uint32_t first, uint32_t last, bool remove) {
   for (auto it = queue_.begin(); it != queue_.end(); ++it) {
     bool inRange = (first == 0 && last == 0) || it->message == WM_QUIT ||

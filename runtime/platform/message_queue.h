@@ -12,7 +12,7 @@ class Display;
 
 class MessageQueue {
  public:
-  void SetDisplay(Display* display) { display_ = display; }
+  void SetDisplay(Display* display);
   void Post(const Message& m) { queue_.push_back(m); }
   void PostQuit(int code) { Post({0, WM_QUIT, static_cast<uint64_t>(code), 0}); }
 

@@ -4,14 +4,15 @@
 // Keys: the arrows, Home, End, Insert, Delete, Page Up/Down and F1 to F12 are
 // those keys; Backspace, Enter and the Ctrl keys are their codes (Ctrl+C is
 // the interrupt request). Alt+Y (or Esc then Y) copies the screen's text to
-// the clipboard through the terminal (OSC 52). A terminal smaller than the
-// grid shows the part of it that holds the cursor. SIGHUP and SIGTERM close
-// the window.
+// the clipboard through the terminal (OSC 52); other Alt keys type nothing.
+// A terminal smaller than the grid shows the part of it that holds the
+// cursor, with whole characters only. SIGHUP and SIGTERM close the window.
 #include <curses.h>
 #include <locale.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <string>
 
@@ -179,7 +180,7 @@ class TerminalDisplay : public Display {
         while (end < screen_->Columns() && colors[end] == colors[c] && attrs[end] == attrs[c]) {
           end += IsLeadByte(chars[end]) && end + 1 < screen_->Columns() ? 2 : 1;
         }
-        int from = std::max(c, viewLeft_), to = std::min(end, viewLeft_ + viewCols);
+        const int from = std::max(c, viewLeft_), to = std::min(end, viewLeft_ + viewCols);
         if (from < to) {
           CellColors cc = ColorsOf(colors[c], attrs[c], screen_->BackColor());
           attr_t a = 0;
@@ -191,13 +192,30 @@ class TerminalDisplay : public Display {
             a = A_REVERSE;
           }
           attrset(a);
-          std::string utf8 = Cp932ToUtf8(std::string(reinterpret_cast<const char*>(chars + from), to - from));
+          std::string utf8 = Cp932ToUtf8(VisibleText(chars, c, end, from, to));
           mvaddstr(r, from - viewLeft_, utf8.c_str());
         }
         c = end;
       }
     }
     attrset(0);
+  }
+
+  // The characters of cells c..end that lie in the view's columns from..to:
+  // whole characters as they are, a double-byte one cut by the view's edge
+  // as blanks in its visible cells.
+  std::string VisibleText(const uint8_t* chars, int c, int end, int from, int to) const {
+    std::string text;
+    const int columns = screen_->Columns();
+    for (int k = c; k < end;) {
+      const int n = IsLeadByte(chars[k]) && k + 1 < columns ? 2 : 1;
+      if (k >= from && k + n <= to) text.append(reinterpret_cast<const char*>(chars + k), n);
+      else
+        for (int cell = k; cell < k + n; ++cell)
+          if (cell >= from && cell < to) text += ' ';
+      k += n;
+    }
+    return text;
   }
 
   void Post(MessageQueue& q, uint32_t message, uint64_t w, int64_t l = 0) {
@@ -255,16 +273,22 @@ class TerminalDisplay : public Display {
         }
         default:
           if (ch >= KEY_F(1) && ch <= KEY_F(12)) return Key(q, VK_F1 + (ch - KEY_F(1)));
+          // Alt+F1 to Alt+F12 (F49 to F60 in xterm's terminfo): system keys.
+          if (ch >= KEY_F(49) && ch <= KEY_F(60)) return Post(q, WM_SYSKEYDOWN, VK_F1 + (ch - KEY_F(49)));
           return;
       }
     }
-    if (ch == 27) {  // Alt+Y / Esc Y: copy the screen's text
+    if (ch == 27) {
+      // Esc and the key after it at once: Alt and that key, a system key.
+      // Alt+Y copies the screen's text; the others are no keys of the
+      // program (the host takes only F10 of them).
       wint_t next;
       nodelay(stdscr, FALSE);
       timeout(50);
       int r = get_wch(&next);
       nodelay(stdscr, TRUE);
       if (r == OK && (next == 'y' || next == 'Y')) return Post(q, WM_SYSCOMMAND, kCommandCopyText);
+      if (r == OK) return Post(q, WM_SYSKEYDOWN, next < 0x80 ? std::toupper(static_cast<int>(next)) : 0);
       if (r != ERR) Translate(q, r, next);
       return;
     }

@@ -26,6 +26,8 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "runtime/platform/display.h"
 #include "runtime/platform/encoding.h"
@@ -34,6 +36,12 @@ namespace platform {
 namespace {
 
 QColor ToQt(const Rgb& c) { return QColor(c.r, c.g, c.b); }
+
+// The cell of a font: the extent of ".".
+std::pair<int, int> CellOf(const QFont& font) {
+  QFontMetrics m(font);
+  return {std::max(1, m.horizontalAdvance(QLatin1Char('.'))), std::max(1, m.height())};
+}
 
 // The grid, drawn cell by cell from the text screen, with scroll bars when
 // the window is smaller than the grid.
@@ -63,12 +71,7 @@ class GridView : public QAbstractScrollArea {
     window_ = window;
     queue_ = queue;
   }
-  void SetCellFont(const QFont& font) {
-    font_ = font;
-    QFontMetrics m(font_);
-    cellWidth_ = std::max(1, m.horizontalAdvance(QLatin1Char('.')));
-    cellHeight_ = std::max(1, m.height());
-  }
+  void SetCellFont(const QFont& font);
   int cellWidth() const { return cellWidth_; }
   int cellHeight() const { return cellHeight_; }
 
@@ -125,9 +128,15 @@ class GridView : public QAbstractScrollArea {
   void keyPressEvent(QKeyEvent* e) override {
     const int key = e->key();
     const bool ctrl = e->modifiers() & Qt::ControlModifier;
+    if (key == Qt::Key_Shift) return Post(WM_KEYDOWN, VK_SHIFT);
+    if (key == Qt::Key_Control) return Post(WM_KEYDOWN, VK_CONTROL);
+    if (e->modifiers() & Qt::AltModifier) {
+      // A system key: of these only F10 is a key of the program (the host
+      // decides); Alt with a letter or an editing key types nothing.
+      if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return Post(WM_SYSKEYDOWN, VK_F1 + (key - Qt::Key_F1));
+      return Post(WM_SYSKEYDOWN, key >= Qt::Key_A && key <= Qt::Key_Z ? 'A' + (key - Qt::Key_A) : 0);
+    }
     switch (key) {
-      case Qt::Key_Shift: return Post(WM_KEYDOWN, VK_SHIFT);
-      case Qt::Key_Control: return Post(WM_KEYDOWN, VK_CONTROL);
       case Qt::Key_Left: return Key(VK_LEFT);
       case Qt::Key_Right: return Key(VK_RIGHT);
       case Qt::Key_Up: return Key(VK_UP);
@@ -269,6 +278,11 @@ class GridView : public QAbstractScrollArea {
   bool caretVisible_ = true;
 };
 
+void GridView::SetCellFont(const QFont& font) {
+  font_ = font;
+  std::tie(cellWidth_, cellHeight_) = CellOf(font_);
+}
+
 class MainWindow : public QMainWindow {
  public:
   GridView* view = nullptr;
@@ -282,11 +296,16 @@ class MainWindow : public QMainWindow {
   }
 };
 
-// The fixed-pitch font that holds Japanese, for "FixedSys".
+// The font of a face the form names, else the fixed-pitch font that holds
+// Japanese. "FixedSys" (and no face: the system's fixed font) is a raster
+// font of one size whose cells are 8 pixels wide, whatever height is asked:
+// its stand-in takes the largest size up to 16 pixels whose "." is at most
+// 8 pixels wide, so that a form made for it shows its whole grid.
 QFont JapaneseFixedFont(const std::string& face, int pixelHeight) {
   QFont font;
   const std::string utf8 = Cp932ToUtf8(face);
-  if (!face.empty() && face != "FixedSys" && QFontDatabase::families().contains(QString::fromStdString(utf8))) {
+  const bool raster = face.empty() || face == "FixedSys";
+  if (!raster && QFontDatabase::families().contains(QString::fromStdString(utf8))) {
     font.setFamily(QString::fromStdString(utf8));
   } else {
     for (const char* family : {"IPAGothic", "Noto Sans Mono CJK JP", "Noto Sans CJK JP", "VL Gothic", "Monospace"}) {
@@ -298,9 +317,19 @@ QFont JapaneseFixedFont(const std::string& face, int pixelHeight) {
   }
   font.setStyleHint(QFont::TypeWriter);
   font.setFixedPitch(true);
-  font.setPixelSize(pixelHeight > 0 ? pixelHeight : 16);
+  if (raster) {
+    int size = 16;
+    for (; size > 10; --size) {
+      font.setPixelSize(size);
+      if (QFontMetrics(font).horizontalAdvance(QLatin1Char('.')) <= 8) break;
+    }
+    font.setPixelSize(size);
+  } else {
+    font.setPixelSize(pixelHeight > 0 ? pixelHeight : 16);
+  }
   return font;
 }
+
 
 class WindowDisplay : public Display {
  public:
@@ -323,15 +352,29 @@ class WindowDisplay : public Display {
 
   const char* Name() const override { return "window"; }
 
+  // The window takes the form's size (which the host has fitted to the whole
+  // grid) and can grow no larger than the grid; its view reports its size in
+  // cells to the connected queue from the first resize on.
   void Open(const ScreenSource* screen, WindowHandle window) override {
     view_->Attach(screen, window, queue_);
     screen_ = screen;
-    window_->resize(clientWidth_, clientHeight_ + window_->menuBar()->sizeHint().height());
+    const int menu = window_->menuBar()->sizeHint().height();
+    const int gridWidth = screen->Columns() * view_->cellWidth();
+    const int gridHeight = screen->Rows() * view_->cellHeight();
+    window_->setMaximumSize(gridWidth, gridHeight + menu);
+    window_->resize(std::min(width_, gridWidth), std::min(height_ - menu, gridHeight) + menu);
     if (hasPosition_) window_->move(x_, y_);
     window_->show();
     window_->activateWindow();
     view_->setFocus();
+    // The menu bar may settle at another height than it hinted: the view
+    // keeps the height it was given.
+    QApplication::processEvents();
+    const int wanted = std::min(height_ - menu, gridHeight);
+    if (view_->height() != wanted) window_->resize(window_->width(), window_->height() + wanted - view_->height());
   }
+
+  void Connect(MessageQueue& queue) override { Bind(queue); }
 
   void WindowDestroyed() override {
     screen_ = nullptr;
@@ -364,10 +407,12 @@ class WindowDisplay : public Display {
   }
 
   void SetTitle(const std::string& cp932) override { window_->setWindowTitle(QString::fromStdString(Cp932ToUtf8(cp932))); }
+  // The form's window size, its frame being what FrameSize says: the menu
+  // bar above the grid (the desktop draws the rest).
   void SetGeometry(int x, int y, int width, int height) override {
     if (width > 0 && height > 0) {
-      clientWidth_ = width;
-      clientHeight_ = height;
+      width_ = width;
+      height_ = height;
     }
     x_ = x;
     y_ = y;
@@ -376,6 +421,10 @@ class WindowDisplay : public Display {
   void SetFont(const std::string& face, int pixelHeight) override {
     view_->SetCellFont(JapaneseFixedFont(face, pixelHeight));
   }
+  std::pair<int, int> CellSize(const std::string& face, int pixelHeight) override {
+    return CellOf(JapaneseFixedFont(face, pixelHeight));
+  }
+  std::pair<int, int> FrameSize() override { return {0, window_->menuBar()->sizeHint().height()}; }
   void Beep() override { QApplication::beep(); }
 
   void MessageBox(const std::string& caption, const std::string& text) override {
@@ -410,7 +459,7 @@ class WindowDisplay : public Display {
   GridView* view_ = nullptr;
   const ScreenSource* screen_ = nullptr;
   MessageQueue* queue_ = nullptr;
-  int clientWidth_ = 648, clientHeight_ = 466, x_ = 0, y_ = 0;
+  int width_ = 648, height_ = 466, x_ = 0, y_ = 0;
   bool hasPosition_ = false;
 };
 

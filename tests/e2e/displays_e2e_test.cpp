@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "process.h"
 
@@ -44,6 +46,55 @@ TEST(StreamDisplay, RuntimeErrorIsReportedAndEndsWithStatusOne) {
   EXPECT_NE(store.out.find("\"CODE\"=dword:00000005"), std::string::npos) << store.out;
   EXPECT_NE(store.out.find("\"LINE\"=dword:00000078"), std::string::npos) << store.out;
   (void)!std::system((std::string("rm -rf ") + dir).c_str());
+}
+
+// Runs the echo program (ending in an error, so that its screen stays) in a
+// tmux pane of the given size, types the keys, and returns the pane's text
+// once `ready` shows in it.
+std::string TmuxSession(int width, int height, const std::string& keys, const std::string& ready) {
+  const std::string session = "tessel-e2e-" + std::to_string(getpid()) + "-" + std::to_string(width);
+  std::string start = "tmux new-session -d -s " + session + " -x " + std::to_string(width) + " -y " +
+                      std::to_string(height) + " \"TESSEL_DISPLAY=terminal " + kProgram + " error; sleep 5\"";
+  if (std::system(start.c_str()) != 0) return "";
+  auto capture = [&] { return e2e::RunProgram("tmux capture-pane -p -t " + session, "").out; };
+  std::string screen;
+  for (int i = 0; i < 50 && screen.find("?") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    screen = capture();
+  }
+  (void)!std::system(("tmux send-keys -t " + session + " " + keys).c_str());
+  for (int i = 0; i < 50 && screen.find(ready) == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    screen = capture();
+  }
+  (void)!std::system(("tmux kill-session -t " + session + " 2>/dev/null").c_str());
+  return screen;
+}
+
+// A terminal narrower than the grid: a double-byte character cut by the
+// view's edge is blank, never a lone lead byte ("?") or a lone trail byte
+// (a half-width katakana).
+TEST(TerminalDisplay, NarrowTerminalDrawsWholeCharacters) {
+  if (!e2e::Have("tmux")) GTEST_SKIP() << "tmux is not installed";
+  // At 40 columns the right edge cuts characters; at 20 the view follows the
+  // cursor back to column 26 after the error, and its left edge cuts them.
+  for (auto [width, ready] : std::vector<std::pair<int, std::string>>{{40, "[5]"}, {20, "くけこ"}}) {
+    std::string screen = TmuxSession(width, 10, "'aあいうえおかきくけこさしすせそたちつてと' Enter", ready);
+    EXPECT_NE(screen.find(ready), std::string::npos) << screen;
+    std::string rows = screen.substr(0, screen.find("120"));
+    EXPECT_EQ(rows.find('?'), std::string::npos) << width << "\n" << screen;
+    for (size_t i = 0; i + 1 < rows.size(); ++i) {
+      const unsigned char a = rows[i], b = rows[i + 1];
+      EXPECT_FALSE(a == 0xEF && (b == 0xBD || b == 0xBE)) << "half-width form at " << i << "\n" << screen;
+    }
+  }
+}
+
+// Alt with a letter is a system key: it types nothing.
+TEST(TerminalDisplay, AltLetterTypesNothing) {
+  if (!e2e::Have("tmux")) GTEST_SKIP() << "tmux is not installed";
+  std::string screen = TmuxSession(80, 24, "M-a b M-x c Enter", "[5]");
+  EXPECT_NE(screen.find("こんにちは、bcさん"), std::string::npos) << screen;
 }
 
 TEST(TerminalDisplay, TypedLineInTmux) {

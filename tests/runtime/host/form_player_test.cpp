@@ -160,6 +160,13 @@ TEST(FormPlayer, FailuresShowTheirMessage) {
   EXPECT_FALSE(Play(colour, c).ok);
   EXPECT_EQ(colour.boxes[0], "PlayScript|" + Cp932("__TEXTCOLOR:無効なカラーコード") + " 10");
 
+  // The value is shown as a 32-bit word: kind -1 (no window yet) is ffffffff.
+  FakeHost none;
+  FormWriter f;
+  f.Op(kOpFontSize).I16(12).Op(kOpEnd);
+  EXPECT_FALSE(Play(none, f).ok);
+  EXPECT_EQ(none.boxes[0], "PlayScript|" + Cp932("__FONTX:無効なコントロールID") + " ffffffff");
+
   FakeHost name;
   FormWriter n = FormStart();
   n.Op(kOpControlName).Str(std::string(22, 'N')).Op(kOpEnd);

@@ -97,6 +97,21 @@ TEST(Host, StartUpReadsTheBaseNameAndOptions) {
   EXPECT_TRUE(r.reachedEnd);
 }
 
+// The program's path arrives in UTF-8: a folder such as あ/ must not pair
+// its last byte with the "/" after it.
+TEST(Host, BaseNameOfAPathInUtf8) {
+  Host& h = TheHost();
+  for (auto [path, base] : std::vector<std::pair<const char*, std::string>>{
+           {"/home/u/あ/equation", "equation"},
+           {"/opt/数式/polymul.bin", "polymul"},
+           {"C:\\tools\\EQUATION.EXE", "EQUATION"},
+           {"ツール/表計算", rt::test::Cp932("表計算")},
+           {"", ""}}) {
+    h.SetBaseName(path);
+    EXPECT_EQ(h.exeBaseName(), base) << path;
+  }
+}
+
 TEST(Host, PrintsAndEndsWithoutAKeyWait) {
   Script script;
   auto* d = new ScriptedDisplay(script);

@@ -22,6 +22,17 @@ TEST(Encoding, DoubleByteCharacterSplitAcrossCalls) {
   EXPECT_EQ(Cp932ToUtf8("\x82"), "?");  // an unfinished character at the end of a text
 }
 
+// A typed character without a Shift-JIS form is one "?", however many bytes
+// its UTF-8 form has; a broken sequence is one "?" and the byte that broke it
+// is kept.
+TEST(Encoding, OneQuestionMarkPerUnconvertibleCharacter) {
+  EXPECT_EQ(Utf8ToCp932("😀é"), "??");
+  EXPECT_EQ(Utf8ToCp932("a😀b€c"), "a?b?c");
+  EXPECT_EQ(Utf8ToCp932("\xE3\x81\n"), "?\n");
+  EXPECT_EQ(Utf8ToCp932("\xFFx\x80y"), "?x?y");
+  EXPECT_EQ(Cp932ToUtf8(Utf8ToCp932("式😀式")), "式?式");
+}
+
 // The stream display writes what is drawn as UTF-8 with LF line ends.
 TEST(StreamDisplay, LineEndsAndSplitCharacters) {
   int fds[2];

@@ -2,12 +2,14 @@
 // the window is smaller than the grid, and the close button during input.
 #include <QAbstractScrollArea>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMainWindow>
 #include <QScrollBar>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include "runtime/core/basic.h"
+#include "runtime/host/form_script.h"
 #include "runtime/host/host.h"
 
 // Qt and D-Bus keep caches until the process ends: no leak report for them
@@ -29,7 +31,7 @@ QMainWindow* TopWindow() {
   return nullptr;
 }
 
-int RunInWindow(std::function<void()> body) {
+int RunInWindow(std::function<void()> body, std::vector<host::Resource> resources = {}) {
   setenv("TESSEL_DISPLAY", "window", 1);
   static uint8_t options[host::kRunOptionsSize] = {};
   options[host::kPollIntervalOffset] = 10;
@@ -41,9 +43,66 @@ int RunInWindow(std::function<void()> body) {
     basic::StartModule(kModule, nullptr);
     body();
   };
+  image.resources = std::move(resources);
   char name[] = "windowtest";
   char* argv[] = {name};
   return host::TheHost().WinMain(image, 1, argv, WindowDisplay());
+}
+
+// The programs' form opens a window that shows the whole grid and grows no
+// larger than it.
+TEST(WindowDisplay, OpensShowingTheWholeGrid) {
+  QSize viewport, maximum, window;
+  std::pair<int, int> full;
+  int visibleCols = 0, visibleRows = 0, maxRow = -1;
+  int code = RunInWindow(
+      [&] {
+        for (int i = 0; i < 30; ++i) basic::Stmt(10);
+        QMainWindow* w = TopWindow();
+        ASSERT_NE(w, nullptr);
+        auto* view = dynamic_cast<QAbstractScrollArea*>(w->centralWidget());
+        ASSERT_NE(view, nullptr);
+        viewport = view->viewport()->size();
+        maximum = w->maximumSize();
+        window = w->size();
+        full = host::TheHost().FullWindowSize(1);
+        const auto& s = host::TheHost().mainWindow()->screen.state();
+        visibleCols = s.visibleCols;
+        visibleRows = s.visibleRows;
+        maxRow = s.maxScrollRow;
+        basic::End();
+      },
+      {{host::kResourceRcData, "MAINFORM", host::BuildMainForm("Grid", 10, 10)}});
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(window, QSize(full.first, full.second));
+  EXPECT_EQ(maximum, window);
+  // Exactly the grid: whole cells, no partial row or column.
+  EXPECT_EQ(viewport.width() % 80, 0) << viewport.width();
+  EXPECT_EQ(viewport.height() % 24, 0) << viewport.height();
+  EXPECT_EQ(visibleCols, 80);
+  EXPECT_EQ(visibleRows, 24);
+  EXPECT_EQ(maxRow, 0);
+}
+
+// A form smaller than the grid: the first size message reaches the host, so
+// the scroll ranges are there from the start.
+TEST(WindowDisplay, ASmallFormHasItsScrollRangesAtOnce) {
+  host::FormWriter w;
+  w.Op(host::kOpClass).Str("SMALL").Str("");
+  w.Op(host::kOpCreate3).I32(0).I32(0x00CF0000).I32(0);
+  w.Op(host::kOpSize3).I32(0).I32(0).I32(0).I32(300).I32(200).Op(host::kOpEnd);
+  int maxRow = -1, visibleCols = 0;
+  RunInWindow(
+      [&] {
+        for (int i = 0; i < 30; ++i) basic::Stmt(10);
+        const auto& s = host::TheHost().mainWindow()->screen.state();
+        maxRow = s.maxScrollRow;
+        visibleCols = s.visibleCols;
+        basic::End();
+      },
+      {{host::kResourceRcData, "MAINFORM", w.bytes()}});
+  EXPECT_GT(maxRow, 0);
+  EXPECT_LT(visibleCols, 80);
 }
 
 TEST(WindowDisplay, SmallWindowScrollsTheGrid) {
@@ -69,6 +128,30 @@ TEST(WindowDisplay, SmallWindowScrollsTheGrid) {
   EXPECT_GT(maxRow, 0);
   EXPECT_TRUE(barShown);
   EXPECT_EQ(scrolled, 1);
+}
+
+// Alt with a letter is a system key: the line gets only the plain keys.
+TEST(WindowDisplay, AltLetterTypesNothing) {
+  std::string line;
+  RunInWindow([&] {
+    basic::Stmt(10);
+    QTimer::singleShot(20, [] {
+      QWidget* target = TopWindow()->centralWidget();
+      auto press = [&](int key, Qt::KeyboardModifiers modifiers, const QString& text) {
+        QKeyEvent down(QEvent::KeyPress, key, modifiers, text);
+        QApplication::sendEvent(target, &down);
+      };
+      press(Qt::Key_A, Qt::AltModifier, "a");
+      press(Qt::Key_B, Qt::NoModifier, "b");
+      press(Qt::Key_Left, Qt::AltModifier, "");
+      press(Qt::Key_C, Qt::NoModifier, "c");
+      press(Qt::Key_Return, Qt::NoModifier, "\r");
+    });
+    int failure = -1;
+    host::TheHost().ReadLine(line, 255, failure);
+    basic::End();
+  });
+  EXPECT_EQ(line, "bc");
 }
 
 TEST(WindowDisplay, CloseButtonDuringInputEndsWithCodeZero) {
