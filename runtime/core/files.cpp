@@ -529,6 +529,14 @@ void CloseFiles(const int32_t* numbers, size_t count) {
   }
 }
 
+void SetFileWidth(int32_t n, int32_t width) {
+  if (n < 1 || n > 255) return RaiseError(50, 0x6501);
+  const int slot = F().table[n];
+  if (slot < 0 || !F().slots[slot]) return RaiseError(57, 0x6502);
+  if (width < 0 || width > 255) return RaiseError(5, 0x6503);
+  F().slots[slot]->width = width;
+}
+
 void DiscardFile(int32_t n) {
   if (n >= 1 && n <= 255) CloseNumber(n, false);
 }

@@ -38,6 +38,9 @@ void InputVars(const VarRef* vars, size_t count);
 // OPEN: the name is popped from the string stack.
 void OpenFile(int mode, int access, int32_t fileNumber, bool recordLengthGiven = false,
               int32_t recordLength = 0);
+// WIDTH #n, width: the line width of an open file (0: no wrapping, as files
+// start); PRINT # then breaks lines at it.
+void SetFileWidth(int32_t fileNumber, int32_t width);
 // CLOSE: count 0 closes every open file.
 void CloseFiles(const int32_t* numbers, size_t count);
 void CloseAllFiles();

@@ -100,6 +100,32 @@ TEST_P(EngineExamples, AFileWithoutTermsGivesAnEmptyAnswer) {
   EXPECT_EQ(last.rows.count(), 0u);
 }
 
+// The exact regime ends where the product of the factors' magnitude sums
+// reaches 2^53. Just above it, (3a+b)(3002399751580331b+a) has the class ab
+// = 3 x 3002399751580331 (2^53 + 1, which rounds to 2^53) + 1, which rounds
+// to 2^53 again; exact integers would give 2^53 + 2.
+TEST_P(EngineExamples, JustAboveTheExactLimitValuesRoundAsDoubles) {
+  Outcome o = Expand("(3a+b)(3002399751580331b+a)");
+  ASSERT_EQ(o.rows.count(), 3u);
+  EXPECT_EQ(o.rows.row(1)[1], 9007199254740992.0);  // ab
+  EXPECT_EQ(o.rows.row(1)[2], 1);
+  EXPECT_EQ(o.rows.row(1)[3], 1);
+  // Just below, every value is exact.
+  Outcome below = Expand("(3a)(3002399751580330a)");
+  EXPECT_EQ(below.rows.row(0)[1], 9007199254740990.0);
+}
+
+// A term of coefficient 0 gives rows of magnitude 0: never an answer of
+// their own, but a later one still normalises the sign of its class (a file
+// may hold the sign 2, which is written "-").
+TEST_P(EngineExamples, ZeroCoefficientTerms) {
+  EXPECT_EQ(Expand("(0a+b)(a-b)").Answer(), "+ab-b2");
+  EXPECT_EQ(Expand("(0a)(a+b)").Answer(), "");
+  const std::vector<std::vector<double>> two = {{2, 3, 1}};
+  EXPECT_EQ(RunFactors(host, Files(2, 1, {two, {{1, 1, 0}}}), GetParam()).Answer(), "-3a");
+  EXPECT_EQ(RunFactors(host, Files(2, 1, {two, {{1, 1, 0}, {1, 0, 0}}}), GetParam()).Answer(), "+6a");
+}
+
 // A header's letter count of 2.5: the loops visit two letters, the count of
 // equal columns (2) never equals 2.5 so nothing merges, and the ordering
 // passes run on CINT(4.5) = 5 (zeros only) and CINT(3.5) = 4, letter b.

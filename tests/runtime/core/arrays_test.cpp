@@ -36,6 +36,33 @@ TEST_F(ArraysTest, ColumnMajorLayout) {
   ExpectError([&] { c(0, 0, 4); }, 9, 0xBF02);
 }
 
+// The run-time's own address computation (the facade inlines the common
+// case): strides come from each dimension's own count, which only bounds
+// that differ from one another show.
+TEST_F(ArraysTest, ElementAddressWithUnequalBounds) {
+  ArrayDescriptor d;
+  ArrayBounds b;
+  DimArray({kTypeDouble, 2, 8, &d, &b, {2, 3}});
+  auto at = [&](uint32_t i, uint32_t j) {
+    return static_cast<double*>(ElementAddress({kTypeDouble, 2, 8, &d, &b, {i, j}}));
+  };
+  double* base = static_cast<double*>(d.data);
+  EXPECT_EQ(at(1, 0), base + 1);
+  EXPECT_EQ(at(0, 1), at(2, 0) + 1);
+  EXPECT_EQ(at(2, 3), base + 11);  // the last of 3 x 4 elements
+  ExpectError([&] { at(3, 0); }, 9, 0xBF03);
+  ExpectError([&] { at(0, 4); }, 9, 0xBF02);
+  ArrayDescriptor d3;
+  ArrayBounds b3;
+  DimArray({kTypeSingle, 3, 4, &d3, &b3, {4, 1, 2}});
+  float* base3 = static_cast<float*>(d3.data);
+  EXPECT_EQ(static_cast<float*>(ElementAddress({kTypeSingle, 3, 4, &d3, &b3, {3, 1, 2}})),
+            base3 + (3 + 5 * (1 + 2 * 2)));
+  ExpectError([&] { ElementAddress({kTypeSingle, 3, 4, &d3, &b3, {0, 2, 0}}); }, 9, 0xBF03);
+  DiscardArray(d);
+  DiscardArray(d3);
+}
+
 TEST_F(ArraysTest, AutomaticDimGivesElevenPerDimension) {
   Array<Single, 2> a;
   a(10, 10) = 3;

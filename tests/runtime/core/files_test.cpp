@@ -158,6 +158,51 @@ TEST_F(FilesTest, DiscardLeavesNoEndByteAndKillDeletesOnlyFiles) {
   ExpectError([] { PushStringConst("*.txt", 5); KillFile(); }, 55, 0x6401);
 }
 
+// A 0x1A inside the cache is an ordinary byte; items that end on the
+// 256-byte boundary of the read cache, or whose CR LF straddles it, read as
+// any other.
+TEST_F(FilesTest, EndOfFileByteInsideAnItemAndTheCacheBoundary) {
+  Write("sub.txt", "a\x1A" "b\r\nnext\r\n\x1A");
+  Open("sub.txt", kModeInput);
+  EXPECT_EQ(InputString(1), "a\x1A" "b");
+  EXPECT_EQ(InputString(1), "next");
+  ExpectError([&] { InputString(1); }, 54, 0x4E03);
+  Close();
+  const std::string first(255, 'x');     // ends at byte 254; its comma is byte 255
+  const std::string second(252, 'y');    // bytes 256 to 507; CR LF at 508 and 509
+  const std::string third(1, 'z');       // byte 510
+  Write("edge.txt", first + "," + second + "\r\n" + third + "\r\nw\r\n\x1A");
+  Open("edge.txt", kModeInput);
+  EXPECT_EQ(InputString(1), first);
+  EXPECT_EQ(InputString(1), second);
+  EXPECT_EQ(InputString(1), third);  // its CR is byte 511, its LF the first of the next refill
+  EXPECT_EQ(InputString(1), "w");
+  ExpectError([&] { InputString(1); }, 54, 0x4E03);
+}
+
+// A comma moves to the next 14-column zone, or ends the line when fewer than
+// 14 columns would remain after that zone: on the screen and in a file that
+// has a width.
+TEST_F(FilesTest, CommaNearTheEndOfTheLineEndsIt) {
+  const std::string sixty(60, 's');
+  SelectWindowOutput(0);
+  PushStringConst(sixty.data(), 60);
+  PrintString(kPrintComma);  // the next zone would be 70: 10 columns left
+  PushStringConst("t", 1);
+  PrintString(kPrintComma);
+  EXPECT_EQ(host.screen, sixty + "\r\nt             ");
+  Open("wide.txt", kModeOutput);
+  SetFileWidth(1, 80);
+  PrintTo(1, sixty, kPrintComma);
+  PrintTo(1, "t", kPrintComma);
+  SetFileWidth(1, 0);
+  PrintTo(1, sixty, kPrintComma);  // without a width the zone is filled
+  PrintTo(1, "u", kPrintEnd);
+  Close();
+  EXPECT_EQ(Slurp("wide.txt"), sixty + "\r\nt             " + sixty + std::string(10, ' ') + "u\r\n\x1A");
+  ExpectError([] { SetFileWidth(1, 80); }, 57, 0x6502);
+}
+
 TEST_F(FilesTest, AppendOverwritesTheEofByte) {
   Open("log.txt", kModeOutput);
   PrintTo(1, "one", kPrintEnd);

@@ -112,6 +112,33 @@ TEST_F(StringsTest, MillionAssignmentsStayInBoundedMemory) {
   EXPECT_EQ(s.view(), " 999-abcdefghij");
 }
 
+// The heap grows by whole 256 KiB units as live strings need them, and a
+// compaction gives back the units its live blocks no longer use.
+TEST_F(StringsTest, HeapUnitsGrowAndShrinkWithTheLiveStrings) {
+  Str small, big[4];
+  small = "ten bytes!";
+  EXPECT_EQ(GetHeapInfo().units, 1u);
+  const std::string block(200000, 'b');
+  const size_t unitsAfter[4] = {1, 2, 3, 4};
+  for (int i = 0; i < 4; ++i) {
+    big[i] = StrExpr(block);
+    EXPECT_EQ(GetHeapInfo().units, unitsAfter[i]) << i;
+  }
+  EXPECT_GT(GetHeapInfo().used, 3 * kHeapUnit);
+  const size_t compactions = GetHeapInfo().compactions;
+  for (Str& b : big) b.Clear();
+  Str last;
+  last = StrExpr(std::string(260000, 'L'));  // fits only once the free blocks are gone
+  HeapInfo info = GetHeapInfo();
+  EXPECT_EQ(info.compactions, compactions + 1);
+  EXPECT_EQ(info.units, 1u);
+  EXPECT_GT(info.used, 260000u);
+  EXPECT_LT(info.used, kHeapUnit);  // the two live blocks, moved to the start
+  EXPECT_EQ(info.liveBlocks, 2u);
+  EXPECT_EQ(small.view(), "ten bytes!");  // moved, its owner updated
+  EXPECT_EQ(last.view(), std::string(260000, 'L'));
+}
+
 TEST_F(StringsTest, ConcatenationTooLongIsError15) {
   // A string of the maximum length is built from a constant record, without
   // allocating it: only the length takes part in the check.

@@ -51,17 +51,17 @@ class Scripted : public platform::Display {
 
 const rt::ModuleRecord kModule{0, nullptr, 0, 8, "MAIN.BAS"};
 
-int RunFailing(Scripted* display) {
+int RunFailing(Scripted* display, int number = 5, uint32_t site = 0x9A01) {
   static uint8_t options[kRunOptionsSize] = {};
   options[kPollIntervalOffset] = 10;
   ProgramImage image;
   image.mainModule = &kModule;
   image.runOptions = options;
   image.runOptionsSize = sizeof options;
-  image.mainCode = [] {
+  image.mainCode = [=] {
     basic::StartModule(kModule, nullptr);
     basic::Stmt(120);
-    rt::RaiseError(5, 0x9A01);
+    rt::RaiseError(number, site);
   };
   char name[] = "equation";
   char* argv[] = {name};
@@ -86,6 +86,20 @@ TEST_F(ErrorReport, ScreenRecordAndExitStatus) {
   EXPECT_NE(store.find("\"INFO\"=dword:00000001"), std::string::npos);
   EXPECT_NE(store.find("\"MODE\"=\"独立型\""), std::string::npos);
   EXPECT_NE(store.find("\"RTL\"=\"V6.30 L10 U002+1\""), std::string::npos);
+}
+
+// FUNC is the site without its low byte, INFO the whole low byte.
+TEST_F(ErrorReport, SiteSplitsIntoFuncAndInfo) {
+  std::string drawn;
+  RunFailing(new Scripted(drawn), 58, 0x4E1F);
+  std::string store = Store();
+  EXPECT_NE(store.find("\"CODE\"=dword:0000003a"), std::string::npos) << store;
+  EXPECT_NE(store.find("\"FUNC\"=dword:0000004e"), std::string::npos) << store;
+  EXPECT_NE(store.find("\"INFO\"=dword:0000001f"), std::string::npos) << store;
+  RunFailing(new Scripted(drawn), 5, 0xC0000703);
+  store = Store();
+  EXPECT_NE(store.find("\"FUNC\"=dword:00c00007"), std::string::npos) << store;
+  EXPECT_NE(store.find("\"INFO\"=dword:00000003"), std::string::npos) << store;
 }
 
 TEST_F(ErrorReport, MessageLibraryTextFollowsTheErrorLine) {

@@ -109,6 +109,21 @@ TEST_F(LineEditorTest, EditingKeys) {
   EXPECT_EQ(Row(0), "bXc");
 }
 
+// Overwrite mode replaces one single-byte character where it stands; at the
+// end of the input it appends, as insert mode does.
+TEST_F(LineEditorTest, OverwriteReplacesInTheMiddle) {
+  Type("abc");
+  Key(platform::VK_HOME);
+  Key(platform::VK_INSERT);
+  Type("x");
+  Key(platform::VK_RIGHT);
+  Type("y");
+  Key(platform::VK_END);
+  Type("z\r");
+  EXPECT_EQ(Read(), "xbyz");
+  EXPECT_EQ(Row(0), "xbyz");
+}
+
 TEST_F(LineEditorTest, DoubleByteCharacters) {
   std::string a = Cp932("あ"), i = Cp932("い");
   Type(a + i + "\b\r");  // backspace removes both bytes

@@ -73,6 +73,24 @@ TEST(TextScreen, ScrollsPastTheLastLine) {
   EXPECT_TRUE(s.state().hasScrolled);
 }
 
+// The row that scrolls in at the bottom is blank, in the current colours,
+// however the rows are kept (a recycled row must not bring its old text).
+TEST(TextScreen, TheRowThatScrollsInIsBlank) {
+  TextScreen s;
+  for (int i = 0; i < 24; ++i) s.Write(std::string(i == 23 ? 79 : 80, static_cast<char>('A' + i)));
+  EXPECT_EQ(s.CursorRow(), 23);
+  s.SetColors(12, 0, 0, 4, 1);
+  s.Write("\r\n");
+  EXPECT_EQ(Trimmed(s, 22), std::string(79, 'X'));
+  EXPECT_EQ(Row(s, 23), std::string(80, ' '));
+  for (int c = 0; c < 80; ++c) {
+    EXPECT_EQ(s.RowColors(23)[c], 12) << c;
+    EXPECT_EQ(s.RowAttributes(23)[c], s.state().attribute) << c;
+  }
+  s.Write("new");
+  EXPECT_EQ(Row(s, 23), "new" + std::string(77, ' '));
+}
+
 TEST(TextScreen, CopyTextLeavesOutBlankRows) {
   TextScreen s;
   s.Write("first  \r\n\r\nthird");
