@@ -38,6 +38,7 @@ class AnswerOutput {
 
  private:
   bool WriteFile(int16_t openLine, int16_t closeLine, void (AnswerOutput::*body)());
+  void AbandonFile();
   void WriteNormalForm();
   void WriteArrayForm();
 

@@ -91,23 +91,35 @@ void AnswerOutput::SaveAnswer() {
 // pass for an answer), and false asks for another name.
 bool AnswerOutput::WriteFile(int16_t openLine, int16_t closeLine, void (AnswerOutput::*body)()) {
   Stmt(openLine); Opened = 0;
-  int error = rt::TrapErrors([&] {
-    OpenOutput(FileName, 1);
-    Opened = 1;
-    (this->*body)();
-    Stmt(closeLine); Close(1);
-  });
+  int error = 0;
+  try {
+    error = rt::TrapErrors([&] {
+      OpenOutput(FileName, 1);
+      Opened = 1;
+      (this->*body)();
+      Stmt(closeLine); Close(1);
+    });
+  } catch (const rt::ProgramEnd&) {
+    // The program ends in the middle (the window closed, Ctrl+C): the file
+    // cut short goes too, before the end closes it as if it were whole.
+    AbandonFile();
+    throw;
+  }
   if (error == 0) return true;
   ErrorNumber = error;
-  Stmt(5400);
-  rt::TrapErrors([&] {
-    Discard(1);
-    if (Opened == 1) Kill(FileName);
-  });
+  Stmt(5400); AbandonFile();
   const std::string message = rt::ErrorMessage(error);
   Stmt(5410); Print()(StrExpr(FileName) + "に保存できませんでした。エラー[" + Mid(StrOf(ErrorNumber), 2, 2147483647) +
                       "] " + StrExpr(message));
   return false;
+}
+
+// Closes file 1 without its final byte and removes what was written of it.
+void AnswerOutput::AbandonFile() {
+  rt::TrapErrors([&] {
+    Discard(1);
+    if (Opened == 1) Kill(FileName);
+  });
 }
 
 // The terms without separators, a line end after the term that carries a

@@ -1,7 +1,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/polynomial/lines.h"
 #include "app/polynomial/polynomial.h"
+#include "runtime/core/basic.h"
 #include "runtime/core/numbers.h"
 
 namespace poly {
@@ -10,6 +12,12 @@ bool HasProduct(double factorCount) {
   for (int n = 2; n <= 10; ++n)
     if (factorCount == n) return true;
   return false;
+}
+
+void CheckTermColumns(const Factors& in) {
+  if (in.tableColumns >= 2) return;
+  basic::Stmt(in.tableColumns < 1 ? line::kExpandSign : line::kExpandMagnitude);
+  rt::RaiseError(9, 0xBF02);
 }
 
 double MarksUpTo(double n) { return n < 100 ? 0 : std::floor(std::min(n, kSingleCounterLimit) / 100); }

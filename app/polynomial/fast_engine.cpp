@@ -127,6 +127,7 @@ class FastEngine : public Engine {
   void StreamRows(const Factors& in, const Codec& codec, MarkPacer& marks);
 
   bool prepared_ = false;
+  bool unordered_ = false;  // survivors not yet in row order
   std::unique_ptr<Engine> reference_;
   float letterCount_ = 0;
   int letters_ = 0;
@@ -332,12 +333,13 @@ void FastEngine::Prepare(const Factors& in) {
   prepared_ = true;
   reference_.reset();
   if (!HasProduct(in.factorCount)) return;
-  if (OverflowPossible(in) || !in.merges()) {
+  const bool overflow = OverflowPossible(in);
+  if (overflow || !in.merges()) {
     // The reference dimensions the ProductTable. Without merging the answer
     // is as large as that table, so it must fit where the table fits.
     reference_ = MakeReferenceEngine();
     reference_->Prepare(in);
-    if (!in.merges() && !OverflowPossible(in)) reference_.reset();
+    if (!overflow) reference_.reset();
   }
 }
 
@@ -347,6 +349,7 @@ ExpandResult FastEngine::Expand(const Factors& in, ProgressOutput& out) {
   basic::Stmt(line::kExpandCheck);
   survivors_.clear();
   exps_.clear();
+  unordered_ = false;
   letterCount_ = in.letterCount;
   letters_ = in.letters();
   rowCount_ = 0;
@@ -360,14 +363,18 @@ ExpandResult FastEngine::Expand(const Factors& in, ProgressOutput& out) {
   const bool pack = Packable(in, packed);
   WideKeys wide;
   wide.letters = letters_;
-  if (rowCount_ == 0) {
-    // A factor without terms: no row at all.
-  } else if (ExactRegime(in) && in.merges()) {
-    if (pack) ExactProduct(in, packed, marks);
-    else ExactProduct(in, wide, marks);
-  } else {
-    if (pack) StreamRows(in, packed, marks);
-    else StreamRows(in, wide, marks);
+  // A factor without terms makes no row at all.
+  if (rowCount_ > 0) {
+    CheckTermColumns(in);
+    if (ExactRegime(in) && in.merges()) {
+      if (pack) ExactProduct(in, packed, marks);
+      else ExactProduct(in, wide, marks);
+      unordered_ = true;
+    } else {
+      // Row by row: each class is met first in its first row.
+      if (pack) StreamRows(in, packed, marks);
+      else StreamRows(in, wide, marks);
+    }
   }
   basic::Stmt(line::kExpandProgress);
   marks.Finish();
@@ -380,9 +387,21 @@ void FastEngine::Collect(ProgressOutput& out) {
   out.BeginCollection();
   basic::Stmt(line::kCollectRow);
   MarkPacer marks(out, MarksUpTo(rowCount_ - 1));
-  // Each class survives in its first row, so the answer is in row order.
-  std::sort(survivors_.begin(), survivors_.end(),
-            [](const Survivor& a, const Survivor& b) { return a.row < b.row; });
+  if (unordered_) {
+    // Each class survives in its first row, so the answer is in row order.
+    // The product by factors found the classes in another order: sorting a
+    // large answer takes a while, with its marks and the window served.
+    const double n = static_cast<double>(survivors_.size());
+    const double expected = 1.5 * n * std::log2(n + 2) + 1;
+    uint64_t comparisons = 0;
+    std::sort(survivors_.begin(), survivors_.end(), [&](const Survivor& a, const Survivor& b) {
+      if ((++comparisons & 0xFFFFF) == 0) {
+        Poll(line::kCollectRow);
+        marks.Progress(static_cast<double>(comparisons) / expected);
+      }
+      return a.row < b.row;
+    });
+  }
   marks.Finish();
 }
 

@@ -23,6 +23,10 @@ struct Factors {
   // fraction: the loops then visit the whole part of it.
   float letterCount = 0;
   std::vector<std::vector<std::vector<double>>> terms;  // terms[f][m][c]
+  // The highest column of the term table (dimensioned with letterCount + 2):
+  // below 2 when a header's letter count is below 0, so that the sign or the
+  // magnitude of a term cannot be read.
+  int tableColumns = 2;
 
   int letters() const { return LetterColumns(letterCount); }
   int columns() const { return letters() + 2; }
@@ -83,6 +87,11 @@ std::unique_ptr<Engine> MakeFastEngine();
 
 // True when the count is exactly one of 2, 3, ..., 10.
 bool HasProduct(double factorCount);
+
+// The first row of the product reads the sign, then the magnitude of a term:
+// where the term table lacks that column, the read fails as the run-time's
+// subscript check fails it (error 9, at the line of the read).
+void CheckTermColumns(const Factors& factors);
 
 // A single-precision counter stops advancing at 16,777,216 (adding 1 rounds
 // back). The row counter of the progress marks is one, so no phase writes

@@ -66,6 +66,7 @@ ExpandResult ReferenceEngine::Expand(const Factors& in, ProgressOutput& out) {
   // runs none of them.
   for (const auto& factor : in_.terms)
     if (factor.empty()) return ExpandResult::Done;
+  CheckTermColumns(in_);
   for (F = 1; F <= factorCount; F = F + 1) M(F) = 1;
   for (;;) {
     Stmt(line::kExpandRow);

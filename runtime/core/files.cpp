@@ -545,7 +545,7 @@ void KillFile() {
   std::string name = PopBytes();
   if (name.size() > 260 || name.find_first_of("?*") != std::string::npos) return RaiseError(55, 0x6401);
   uint32_t error = 0;
-  if (!platform::DeleteFile(name, error)) RaiseError(MapError(error), 0x6402);
+  if (!platform::RemoveFile(name, error)) RaiseError(MapError(error), 0x6402);
 }
 
 void CloseAllFiles() {

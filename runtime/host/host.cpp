@@ -11,6 +11,7 @@
 #include "runtime/host/host_texts.h"
 #include "runtime/host/line_editor.h"
 #include "runtime/platform/encoding.h"
+#include "runtime/platform/process.h"
 
 namespace host {
 
@@ -31,10 +32,9 @@ inline int High(int64_t v) { return static_cast<int>((v >> 16) & 0xFFFF); }
 void Host::SetBaseName(const char* programFile) {
   // What follows the last "\", "/" or ":", stepping over double-byte
   // characters so that a trail byte is never taken for a separator; cut at
-  // the last ".". The walk is over Shift-JIS, so the name, which this
-  // system gives in UTF-8, is converted first.
+  // the last ".". The walk is over Shift-JIS.
   std::string name;
-  const std::string file = Utf8ToCp932(programFile ? programFile : "");
+  const std::string file = ArgumentToCp932(programFile);
   const char* p = file.c_str();
   size_t start = 0, i = 0, n = file.size();
   while (i < n) {
@@ -187,6 +187,7 @@ std::pair<int, int> Host::FullWindowSize(uint32_t handle) {
 
 int Host::WinMain(const ProgramImage& image, int argc, char** argv,
                   std::unique_ptr<Display> display) {
+  PrepareProcess();
   SetBaseName(argc > 0 ? argv[0] : "");
   CopyOptions(image.runOptions, image.runOptionsSize);
   rt::InitRuntime(this, pollInterval_);  // also enables the interrupt request

@@ -110,18 +110,19 @@ void CloseFile(int fd) {
   if (fd >= 0) close(fd);
 }
 
-bool DeleteFile(const std::string& cp932Name, uint32_t& error) {
+bool RemoveFile(const std::string& cp932Name, uint32_t& error) {
   std::string name = Cp932ToUtf8(cp932Name);
   struct stat st;
-  if (name.empty() || lstat(name.c_str(), &st) != 0) {
+  if (name.empty() || stat(name.c_str(), &st) != 0) {
     error = name.empty() ? 123 : errno == ENOENT ? MissingError(name) : WindowsError(errno);
     return false;
   }
-  if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+  if (!S_ISREG(st.st_mode)) {
     error = 5;
     return false;
   }
-  if (unlink(name.c_str()) != 0) {
+  char resolved[PATH_MAX];
+  if (!realpath(name.c_str(), resolved) || unlink(resolved) != 0) {
     error = WindowsError(errno);
     return false;
   }

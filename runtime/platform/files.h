@@ -23,9 +23,10 @@ long ReadAt(int fd, int64_t offset, char* buffer, size_t n, uint32_t& error);
 bool WriteAt(int fd, int64_t offset, const char* bytes, size_t n, uint32_t& error);
 int64_t FileSize(int fd);
 void CloseFile(int fd);
-// Removes a regular file, or a link without what it points to; any other
-// kind of entry (a device, a folder) is refused as access denied.
-bool DeleteFile(const std::string& cp932Name, uint32_t& error);
+// Removes a regular file. A name that is a link removes the regular file it
+// leads to and keeps the link; any other kind of entry (a device, a folder)
+// is refused as access denied.
+bool RemoveFile(const std::string& cp932Name, uint32_t& error);
 // The full path of a name, in CP932.
 std::string FullPath(const std::string& cp932Name);
 

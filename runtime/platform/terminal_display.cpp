@@ -287,10 +287,11 @@ class TerminalDisplay : public Display {
       timeout(50);
       int r = get_wch(&next);
       nodelay(stdscr, TRUE);
+      if (r == ERR) return;  // Esc alone is no key of the program
       if (r == OK && (next == 'y' || next == 'Y')) return Post(q, WM_SYSCOMMAND, kCommandCopyText);
-      if (r == OK) return Post(q, WM_SYSKEYDOWN, next < 0x80 ? std::toupper(static_cast<int>(next)) : 0);
-      if (r != ERR) Translate(q, r, next);
-      return;
+      if (r == KEY_CODE_YES && next >= KEY_F(1) && next <= KEY_F(12))
+        return Post(q, WM_SYSKEYDOWN, VK_F1 + (next - KEY_F(1)));
+      return Post(q, WM_SYSKEYDOWN, r == OK && next < 0x80 ? std::toupper(static_cast<int>(next)) : 0);
     }
     if (ch == '\n' || ch == '\r') return Post(q, WM_CHAR, 13);
     if (ch == 127) return Post(q, WM_CHAR, 8);

@@ -197,9 +197,12 @@ class GridView : public QAbstractScrollArea {
     bar->setPageStep(std::max(1, page));
     bar->setValue(value);
     bar->blockSignals(false);
-    setVerticalScrollBarPolicy(screen_ && screen_->MaxScrollRow() > 0 ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-    setHorizontalScrollBarPolicy(screen_ && screen_->MaxScrollColumn() > 0 ? Qt::ScrollBarAlwaysOn
-                                                                          : Qt::ScrollBarAlwaysOff);
+    const Qt::ScrollBarPolicy vertical =
+        screen_ && screen_->MaxScrollRow() > 0 ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+    const Qt::ScrollBarPolicy horizontal =
+        screen_ && screen_->MaxScrollColumn() > 0 ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+    if (vertical != verticalScrollBarPolicy()) setVerticalScrollBarPolicy(vertical);
+    if (horizontal != horizontalScrollBarPolicy()) setHorizontalScrollBarPolicy(horizontal);
   }
 
   void ScrollAction(bool vertical, int action) {

@@ -93,8 +93,8 @@ TEST(TerminalDisplay, NarrowTerminalDrawsWholeCharacters) {
 // Alt with a letter is a system key: it types nothing.
 TEST(TerminalDisplay, AltLetterTypesNothing) {
   if (!e2e::Have("tmux")) GTEST_SKIP() << "tmux is not installed";
-  std::string screen = TmuxSession(80, 24, "M-a b M-x c Enter", "[5]");
-  EXPECT_NE(screen.find("こんにちは、bcさん"), std::string::npos) << screen;
+  std::string screen = TmuxSession(80, 24, "M-a b M-x c M-BSpace M-Left M-Enter d Enter", "[5]");
+  EXPECT_NE(screen.find("こんにちは、bcdさん"), std::string::npos) << screen;
 }
 
 TEST(TerminalDisplay, TypedLineInTmux) {

@@ -156,6 +156,17 @@ TEST_F(FilesTest, DiscardLeavesNoEndByteAndKillDeletesOnlyFiles) {
   ExpectError([] { PushStringConst("folder", 6); KillFile(); }, 75, 0x6402);
   EXPECT_EQ(access("folder", F_OK), 0);
   ExpectError([] { PushStringConst("*.txt", 5); KillFile(); }, 55, 0x6401);
+  // A link: the file it leads to goes, the link stays.
+  Write("target.txt", "partial");
+  ASSERT_EQ(symlink("target.txt", "link.txt"), 0);
+  PushStringConst("link.txt", 8);
+  KillFile();
+  EXPECT_NE(access("target.txt", F_OK), 0);
+  struct stat st;
+  EXPECT_EQ(lstat("link.txt", &st), 0);
+  ASSERT_EQ(symlink("/dev/full", "device"), 0);
+  ExpectError([] { PushStringConst("device", 6); KillFile(); }, 75, 0x6402);
+  EXPECT_EQ(lstat("device", &st), 0);
 }
 
 // A 0x1A inside the cache is an ordinary byte; items that end on the

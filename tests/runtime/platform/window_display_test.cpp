@@ -144,6 +144,7 @@ TEST(WindowDisplay, AltLetterTypesNothing) {
       press(Qt::Key_A, Qt::AltModifier, "a");
       press(Qt::Key_B, Qt::NoModifier, "b");
       press(Qt::Key_Left, Qt::AltModifier, "");
+      press(Qt::Key_Backspace, Qt::AltModifier, "");
       press(Qt::Key_C, Qt::NoModifier, "c");
       press(Qt::Key_Return, Qt::NoModifier, "\r");
     });

@@ -1,0 +1,17 @@
+// What the process needs of the system before the program runs.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// A write beyond the file size limit (ulimit -f) fails with an error the
+// run-time reports, instead of ending the process with SIGXFSZ and leaving
+// a file cut short.
+void PrepareProcess();
+
+// A command-line argument (the program's own path among them) in CP932;
+// this system gives them in UTF-8.
+std::string ArgumentToCp932(const char* argument);
+
+}  // namespace platform

@@ -1,0 +1,83 @@
+// Saving an answer in-process: what a failure or the end of the program in
+// the middle of a save leaves behind.
+#include "app/polynomial/answer_output.h"
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "app/polynomial/term_text.h"
+#include "runtime/core/test_host.h"
+
+namespace poly::test {
+namespace {
+
+class SaveTest : public rt::test::RuntimeTest {
+ protected:
+  void SetUp() override {
+    RuntimeTest::SetUp();
+    char dir[] = "/tmp/tessel-save-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    folder = dir;
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+    letters.Dim(26);
+    for (int k = 1; k <= 26; ++k) letters(k) = PlainLetter(k).c_str();
+    // 2,000 terms +a, +a2, ...: one statement a row when the file is written.
+    rows.letterCount = 1;
+    for (int i = 1; i <= 2000; ++i) rows.cells.insert(rows.cells.end(), {1, 1, static_cast<double>(i)});
+  }
+  void TearDown() override {
+    RuntimeTest::TearDown();
+    (void)!chdir("/");
+    (void)!std::system(("rm -rf " + folder).c_str());
+  }
+  bool Exists(const char* name) { return access(name, F_OK) == 0; }
+  off_t Size(const char* name) {
+    struct stat st;
+    return stat(name, &st) == 0 ? st.st_size : -1;
+  }
+
+  std::string folder;
+  basic::Array<basic::Str, 1> letters;
+  AnswerRows rows;
+};
+
+// The window closes while the file is being written: the program ends, and
+// the file cut short is not left behind to pass for an answer.
+TEST_F(SaveTest, EndingInTheMiddleLeavesNoPartialFile) {
+  AnswerOutput output(letters);
+  host.typed = {"y", "d", "cut.txt"};
+  host.onPoll = [&] {
+    if (Size("cut.txt") > 1000) host.quit = true;
+  };
+  bool ended = false;
+  try {
+    output.FormatAnswer(rows);
+    output.SaveAnswer();
+  } catch (const rt::ProgramEnd&) {
+    ended = true;
+  }
+  EXPECT_TRUE(ended);
+  EXPECT_TRUE(host.quit);
+  EXPECT_FALSE(Exists("cut.txt"));
+  EXPECT_TRUE(host.reports.empty());
+}
+
+// A name that cannot be written is reported with the error's text and asked
+// again; the next one is saved whole.
+TEST_F(SaveTest, AFailureAsksAgainAndTheNextNameIsSaved) {
+  AnswerOutput output(letters);
+  host.typed = {"y", "n", "nofolder/x.txt", "fine.txt", "ok"};
+  output.FormatAnswer(rows);
+  output.SaveAnswer();
+  EXPECT_NE(host.screen.find("nofolder/x.txt" + rt::test::Cp932("に保存できませんでした。エラー[63] ")),
+            std::string::npos);
+  EXPECT_TRUE(host.typed.empty());
+  EXPECT_GT(Size("fine.txt"), 2000 * 3);
+  EXPECT_TRUE(host.reports.empty());
+}
+
+}  // namespace
+}  // namespace poly::test
