@@ -2,7 +2,6 @@
 // the middle of a save leaves behind.
 #include "app/polynomial/answer_output.h"
 
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 
 #include "app/polynomial/term_text.h"
 #include "runtime/core/test_host.h"
+#include "support/temp_folder.h"
 
 namespace poly::test {
 namespace {
@@ -18,20 +18,11 @@ class SaveTest : public rt::test::RuntimeTest {
  protected:
   void SetUp() override {
     RuntimeTest::SetUp();
-    char dir[] = "/tmp/tessel-save-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    folder = dir;
-    ASSERT_EQ(chdir(folder.c_str()), 0);
     letters.Dim(26);
     for (int k = 1; k <= 26; ++k) letters(k) = PlainLetter(k).c_str();
     // 2,000 terms +a, +a2, ...: one statement a row when the file is written.
     rows.letterCount = 1;
     for (int i = 1; i <= 2000; ++i) rows.cells.insert(rows.cells.end(), {1, 1, static_cast<double>(i)});
-  }
-  void TearDown() override {
-    RuntimeTest::TearDown();
-    (void)!chdir("/");
-    (void)!std::system(("rm -rf " + folder).c_str());
   }
   bool Exists(const char* name) { return access(name, F_OK) == 0; }
   off_t Size(const char* name) {
@@ -39,7 +30,7 @@ class SaveTest : public rt::test::RuntimeTest {
     return stat(name, &st) == 0 ? st.st_size : -1;
   }
 
-  std::string folder;
+  test_support::TempFolder folder{"tessel-save"};
   basic::Array<basic::Str, 1> letters;
   AnswerRows rows;
 };

@@ -9,6 +9,7 @@
 #include "runtime/core/basic.h"
 #include "runtime/core/dir_search.h"
 #include "runtime/core/files.h"
+#include "support/temp_folder.h"
 #include "test_host.h"
 
 namespace rt::test {
@@ -16,18 +17,6 @@ namespace {
 
 class FilesTest : public RuntimeTest {
  protected:
-  void SetUp() override {
-    RuntimeTest::SetUp();
-    char dir[] = "/tmp/tessel-files-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    folder = dir;
-    ASSERT_EQ(chdir(folder.c_str()), 0);
-  }
-  void TearDown() override {
-    RuntimeTest::TearDown();
-    (void)!chdir("/");
-    (void)!std::system(("rm -rf " + folder).c_str());
-  }
   static void Open(const std::string& name, int mode, int n = 1) {
     PushStringConst(name.data(), static_cast<uint32_t>(name.size()));
     OpenFile(mode, 0, n);
@@ -64,7 +53,7 @@ class FilesTest : public RuntimeTest {
     InputVars(v, 1);
     return d;
   }
-  std::string folder;
+  test_support::TempFolder folder{"tessel-files"};
 };
 
 TEST_F(FilesTest, OpenErrors) {
