@@ -6,31 +6,43 @@ namespace expander {
 
 using namespace basic;
 
-// The letter number of a one-byte text (a = 1 ... z = 26), 0 for any other.
+// The letter number of a one-byte text (a = 1 ... z = 26), 0 for any other:
+// its place in the letter table, which holds a to z in order, so only the
+// one entry it can be is compared.
 Value Parser::LetterNumber(StrExpr ch) {
   Ch = ch;
-  for (Single k = 1; k <= 26; k = k + 1) {
-    if (Ch == LetterTable(k)) return k;
-  }
-  return 0;
+  const std::string_view c = Ch.view();
+  if (c.size() != 1 || c[0] < 'a' || c[0] > 'z') return 0;
+  const int k = c[0] - 'a' + 1;
+  return Ch == LetterTable(k) ? k : 0;
 }
+
+namespace {
+// The body with its implicit exponents: every character that is not a digit
+// and is followed by one that is not (or ends the body) gets "1" after it.
+std::string WithImplicitExponents(std::string_view body) {
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  std::string marked;
+  marked.reserve(body.size() * 2);
+  for (size_t p = 0; p < body.size(); ++p) {
+    marked += body[p];
+    if (!digit(body[p]) && (p + 1 == body.size() || !digit(body[p + 1]))) marked += '1';
+  }
+  return marked;
+}
+}  // namespace
 
 bool Parser::IsDigit(StrExpr ch) {
   NextCh = ch;
   return NextCh >= "0" && NextCh <= "9" && Len(NextCh) == 1;
 }
 
+// The highest letter number that occurs in the text, in one pass over it.
 void Parser::CountLetters() {
   Stmt(2010); letterCount = 0;
-  for (K = 1; K <= 26; K = K + 1) {
-    Stmt(2011);
-    for (P = 1; P <= Len(Text); P = P + 1) {
-      Stmt(2012);
-      if (Mid(Text, P, 1) == LetterTable(K)) {
-        letterCount = K;
-        break;
-      }
-    }
+  for (P = 1; P <= Len(Text); P = P + 1) {
+    Stmt(2012); K = LetterNumber(Mid(Text, P, 1));
+    if (K > letterCount) letterCount = K;
   }
 }
 
@@ -189,16 +201,7 @@ void Parser::ParseTerm(const Single& i, const Single& m) {
   }
   // Implicit exponents: a non-digit followed by a non-digit, or at the end,
   // gets the digit 1 after it.
-  Stmt(2110); Marked = "";
-  L = Len(Body);
-  for (P = 1; P <= L; P = P + 1) {
-    Stmt(2111); Marked = Marked + Mid(Body, P, 1);
-    Stmt(2112);
-    if (!IsDigit(Mid(Body, P, 1))) {
-      if (P == L) Marked = Marked + "1";
-      else if (!IsDigit(Mid(Body, P + 1, 1))) Marked = Marked + "1";
-    }
-  }
+  Stmt(2110); Marked = StrExpr(WithImplicitExponents(Body.view()));
   // Letter positions, then an end marker.
   Stmt(2120); N = 0;
   for (P = 1; P <= Len(Marked); P = P + 1) {

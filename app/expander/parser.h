@@ -59,7 +59,10 @@ class Parser {
   Array<Double, 1> SignPositions;  // never dimensioned: 11 entries, 0 to 10
   Array<Double, 1> LetterPositions;
   Double parenCount, copies;
-  Single I, J, K, M, P, N, L, Count;
+  Single I, J, K, M, N, Count;
+  // Positions in the text: doubles, so that a text longer than a single
+  // counts exactly (2^24 characters) is walked to its end.
+  Double P;
   Double Open, Close, First, Last, Power;
 };
 

@@ -38,7 +38,6 @@ class AnswerOutput {
 
  private:
   bool WriteFile(int16_t openLine, int16_t closeLine, void (AnswerOutput::*body)());
-  void AbandonFile();
   void WriteNormalForm();
   void WriteArrayForm();
 
@@ -46,7 +45,7 @@ class AnswerOutput {
   AnswerRows rows_;
   std::vector<std::string> terms_;
   basic::Str AnswerText, FileName;
-  basic::Single answerCount, letterCount, lineLength, Opened, ErrorNumber;
+  basic::Single answerCount, letterCount, lineLength, ErrorNumber;
 };
 
 }  // namespace poly

@@ -85,41 +85,33 @@ void AnswerOutput::SaveAnswer() {
   }
 }
 
-// OPEN FileName FOR OUTPUT AS #1, the body, CLOSE #1. A file that cannot be
-// created or written does not end the run and lose the answer: the error's
-// text is shown, what was written is removed (a file cut short must not
-// pass for an answer), and false asks for another name.
+// OPEN FileName FOR OUTPUT AS #1, the body, CLOSE #1. The new file takes
+// the name only when CLOSE completes it. A file that cannot be created or
+// written does not end the run and lose the answer: the error's text is
+// shown, what was written is dropped (an older file of that name stays as it
+// was), and false asks for another name.
 bool AnswerOutput::WriteFile(int16_t openLine, int16_t closeLine, void (AnswerOutput::*body)()) {
-  Stmt(openLine); Opened = 0;
+  Stmt(openLine);
   int error = 0;
   try {
     error = rt::TrapErrors([&] {
       OpenOutput(FileName, 1);
-      Opened = 1;
       (this->*body)();
       Stmt(closeLine); Close(1);
     });
   } catch (const rt::ProgramEnd&) {
     // The program ends in the middle (the window closed, Ctrl+C): the file
-    // cut short goes too, before the end closes it as if it were whole.
-    AbandonFile();
+    // cut short goes too, before the end could close it as if it were whole.
+    Discard(1);
     throw;
   }
   if (error == 0) return true;
   ErrorNumber = error;
-  Stmt(5400); AbandonFile();
+  Stmt(5400); Discard(1);
   const std::string message = rt::ErrorMessage(error);
   Stmt(5410); Print()(StrExpr(FileName) + "に保存できませんでした。エラー[" + Mid(StrOf(ErrorNumber), 2, 2147483647) +
                       "] " + StrExpr(message));
   return false;
-}
-
-// Closes file 1 without its final byte and removes what was written of it.
-void AnswerOutput::AbandonFile() {
-  rt::TrapErrors([&] {
-    Discard(1);
-    if (Opened == 1) Kill(FileName);
-  });
 }
 
 // The terms without separators, a line end after the term that carries a

@@ -78,11 +78,6 @@ inline void Close(Value fileNumber) {
 }
 // CLOSE without the final 0x1A, for a file that is being abandoned.
 inline void Discard(Value fileNumber) { rt::DiscardFile(Cint(fileNumber)); }
-// KILL name
-inline void Kill(StrExpr name) {
-  (void)name;
-  rt::KillFile();
-}
 
 // CLS and COLOR on the main window's text screen.
 inline void Cls() {

@@ -509,15 +509,19 @@ void CloseNumber(int n, bool endByte = true) {
   if (f.outputSlot == slot) f.outputSlot = kScreenSlot;
   if (f.inputSlot == slot) f.inputSlot = kScreenSlot;
   if (!r) return;
+  if (!endByte) return platform::AbandonFile(r->fd);
   uint32_t error = 0;
-  bool written = true;
-  if (endByte && (r->kind == kKindOutput || r->kind == kKindAppend)) {
-    // Every file written by PRINT # ends with one byte 0x1A.
+  if (r->kind == kKindOutput || r->kind == kKindAppend) {
+    // Every file written by PRINT # ends with one byte 0x1A. A file that
+    // cannot take it is not whole: it is dropped (a file it was to replace
+    // stays as it was).
     const char eof = 0x1A;
-    written = platform::WriteAt(r->fd, r->position, &eof, 1, error);
+    if (!platform::WriteAt(r->fd, r->position, &eof, 1, error)) {
+      platform::AbandonFile(r->fd);
+      return RaiseError(MapError(error), 0x1E01);
+    }
   }
-  platform::CloseFile(r->fd);
-  if (!written) RaiseError(MapError(error), 0x1E01);
+  if (!platform::CloseFile(r->fd, error)) RaiseError(MapError(error), 0x1E01);
 }
 }  // namespace
 
@@ -539,13 +543,6 @@ void SetFileWidth(int32_t n, int32_t width) {
 
 void DiscardFile(int32_t n) {
   if (n >= 1 && n <= 255) CloseNumber(n, false);
-}
-
-void KillFile() {
-  std::string name = PopBytes();
-  if (name.size() > 260 || name.find_first_of("?*") != std::string::npos) return RaiseError(55, 0x6401);
-  uint32_t error = 0;
-  if (!platform::RemoveFile(name, error)) RaiseError(MapError(error), 0x6402);
 }
 
 void CloseAllFiles() {

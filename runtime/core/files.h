@@ -45,11 +45,9 @@ void SetFileWidth(int32_t fileNumber, int32_t width);
 void CloseFiles(const int32_t* numbers, size_t count);
 void CloseAllFiles();
 // Closes a file number without writing the final 0x1A byte, for a file that
-// is to be abandoned; nothing when the number is not open.
+// is to be abandoned: a file opened for output goes, and a file it was to
+// replace stays as it was. Nothing when the number is not open.
 void DiscardFile(int32_t fileNumber);
-// KILL: deletes the file named by the string popped from the string stack
-// (one name, no wildcards).
-void KillFile();
 
 // The run-time error number for a platform (Windows) error code.
 int MapPlatformError(uint32_t code);

@@ -53,6 +53,9 @@ void KeyRing::OnKeyUp(uint32_t vk) {
 }
 
 void KeyRing::OnChar(uint8_t byte) {
+  // Code 0 is no key (a NUL typed, Ctrl+Space): a reader taking it would
+  // think the window gone.
+  if (byte == 0) return;
   if (byte == 3) rt::PostEvent(rt::kInterruptEvent);
   Push(byte);
 }

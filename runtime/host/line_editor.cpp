@@ -79,6 +79,12 @@ class LineEditor {
     int col = start_.col, row = start_.row;
     for (size_t i = 0; i < index && i < text_.size();) {
       size_t n = CharLen(i);
+      if (n == 2 && width_ < 2) {
+        // A grid one column wide shows it as a blank line of its own.
+        ++row;
+        i += n;
+        continue;
+      }
       if (n == 2 && col == width_ - 1) {
         col = 0;
         ++row;
@@ -90,7 +96,7 @@ class LineEditor {
       }
       i += n;
     }
-    if (shown && index < text_.size() && CharLen(index) == 2 && col == width_ - 1) return {0, row + 1};
+    if (shown && width_ >= 2 && index < text_.size() && CharLen(index) == 2 && col == width_ - 1) return {0, row + 1};
     return {col, row};
   }
   int Distance(Pos a, Pos b) const { return (b.row - a.row) * width_ + (b.col - a.col); }

@@ -121,6 +121,16 @@ void TextScreen::WriteRun(const char* p, size_t length) {
     const size_t space = static_cast<size_t>(s.columns - s.cursorCol);
     const size_t take = std::min(length, space);
     const bool lead = EndsInLead(p, take - 1);
+    if (lead && s.columns < 2) {
+      // A grid one column wide can never hold a double-byte character: it
+      // takes its line as a blank instead of moving on to the next forever.
+      Store(" ", 1);
+      Advance(1);
+      const size_t width = std::min<size_t>(length, 2);
+      p += width;
+      length -= width;
+      continue;
+    }
     if (length > space || (lead && take == space)) {
       // A full line; a double-byte character never straddles its end.
       size_t stored = lead ? take - 1 : take;

@@ -14,19 +14,26 @@ enum class Creation { MustExist, MustNotExist, OpenOrCreate, CreateOrTruncate };
 
 // The Windows error code for an errno value.
 uint32_t WindowsError(int errnoValue);
+// The code for a name that does not exist: file not found, or path not
+// found when its folder is missing.
+uint32_t MissingFileError(const std::string& utf8Path);
 
-// Opens a file; -1 with the error code on failure.
+// Opens a file; -1 with the error code on failure. Only regular files are
+// opened, and character devices for writing (a FIFO would block, a device
+// read without end). CreateOrTruncate replaces the file: the new contents go
+// to a temporary file beside it, which CloseFile renames over it and
+// AbandonFile removes, so the old file stays whole until the new one is.
 int OpenFile(const std::string& cp932Name, bool read, bool write, Creation creation, uint32_t& error);
 // Reads up to n bytes at the offset; the count read, or -1.
 long ReadAt(int fd, int64_t offset, char* buffer, size_t n, uint32_t& error);
 // Writes all n bytes at the offset.
 bool WriteAt(int fd, int64_t offset, const char* bytes, size_t n, uint32_t& error);
 int64_t FileSize(int fd);
-void CloseFile(int fd);
-// Removes a regular file. A name that is a link removes the regular file it
-// leads to and keeps the link; any other kind of entry (a device, a folder)
-// is refused as access denied.
-bool RemoveFile(const std::string& cp932Name, uint32_t& error);
+// Closes the file; a replacement is made durable and put in place first.
+// False with the error code when that fails (the old file then stays).
+bool CloseFile(int fd, uint32_t& error);
+// Closes the file; a replacement is dropped and the old file stays.
+void AbandonFile(int fd);
 // The full path of a name, in CP932.
 std::string FullPath(const std::string& cp932Name);
 

@@ -75,6 +75,11 @@ class StreamDisplay : public Display {
 
  private:
   int ReadByte() {
+    if (pushedBack_ >= 0) {
+      int b = pushedBack_;
+      pushedBack_ = -1;
+      return b;
+    }
     unsigned char b;
     for (;;) {
       ssize_t n = read(in_, &b, 1);
@@ -108,12 +113,17 @@ class StreamDisplay : public Display {
     if (b == 0x1B) return Escape(q);
     if (b == 0x7F) return Post(q, WM_CHAR, 8);
     if (b < 0x80) return Post(q, WM_CHAR, b);
-    // A UTF-8 character: its remaining bytes follow.
+    // A UTF-8 character: its continuation bytes follow. A byte that does
+    // not continue it (a line end after a cut sequence) is its own key.
     std::string utf8(1, static_cast<char>(b));
     int more = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
     for (int i = 0; i < more; ++i) {
       int c = ReadByte();
       if (c < 0) break;
+      if ((c & 0xC0) != 0x80) {
+        pushedBack_ = c;
+        break;
+      }
       utf8 += static_cast<char>(c);
     }
     for (char c : Utf8ToCp932(utf8)) Post(q, WM_CHAR, static_cast<unsigned char>(c));
@@ -169,6 +179,7 @@ class StreamDisplay : public Display {
   WindowHandle window_ = 0;
   Converter toUtf8_;
   std::string buffer_;
+  int pushedBack_ = -1;  // a byte read ahead and not yet taken
   bool pendingCr_ = false;
   bool skipLf_ = false;
   bool ended_ = false;

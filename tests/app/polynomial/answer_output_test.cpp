@@ -2,6 +2,7 @@
 // the middle of a save leaves behind.
 #include "app/polynomial/answer_output.h"
 
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,8 +41,9 @@ class SaveTest : public rt::test::RuntimeTest {
 TEST_F(SaveTest, EndingInTheMiddleLeavesNoPartialFile) {
   AnswerOutput output(letters);
   host.typed = {"y", "d", "cut.txt"};
+  int pollsWhileWriting = 0;
   host.onPoll = [&] {
-    if (Size("cut.txt") > 1000) host.quit = true;
+    if (host.typed.empty() && ++pollsWhileWriting == 5) host.quit = true;  // the name was read
   };
   bool ended = false;
   try {
@@ -53,6 +55,7 @@ TEST_F(SaveTest, EndingInTheMiddleLeavesNoPartialFile) {
   EXPECT_TRUE(ended);
   EXPECT_TRUE(host.quit);
   EXPECT_FALSE(Exists("cut.txt"));
+  EXPECT_EQ(std::system("test -z \"$(ls -A)\""), 0) << "nothing is left in the folder";
   EXPECT_TRUE(host.reports.empty());
 }
 

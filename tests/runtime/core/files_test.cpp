@@ -1,7 +1,10 @@
+#include <dirent.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -9,6 +12,7 @@
 #include "runtime/core/basic.h"
 #include "runtime/core/dir_search.h"
 #include "runtime/core/files.h"
+#include "runtime/platform/file_faults.h"
 #include "support/temp_folder.h"
 #include "test_host.h"
 
@@ -38,6 +42,17 @@ class FilesTest : public RuntimeTest {
   }
   static void Write(const std::string& name, const std::string& bytes) {
     std::ofstream(name, std::ios::binary) << bytes;
+  }
+  // The names in the folder, sorted.
+  static std::vector<std::string> Entries() {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(".")) {
+      while (dirent* e = readdir(d))
+        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
+      closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
   }
   std::string InputString(int n) {
     basic::Str s;
@@ -130,32 +145,81 @@ TEST_F(FilesTest, ALoneLineFeedEndsALine) {
   ExpectError([&] { InputString(1); }, 54, 0x4E03);
 }
 
-TEST_F(FilesTest, DiscardLeavesNoEndByteAndKillDeletesOnlyFiles) {
-  Open("gone.txt", kModeOutput);
+// OPEN for output replaces a file only when CLOSE completes the new one: an
+// abandoned or failed file leaves the old one whole, and nothing beside it.
+TEST_F(FilesTest, OutputReplacesAFileOnlyWhenClosed) {
+  Write("old.txt", "old answer\r\n\x1A");
+  ASSERT_EQ(chmod("old.txt", 0640), 0);
+  Open("old.txt", kModeOutput);
+  PrintTo(1, "new", kPrintEnd);
+  EXPECT_EQ(Slurp("old.txt"), "old answer\r\n\x1A");  // not yet
+  Close();
+  EXPECT_EQ(Slurp("old.txt"), "new\r\n\x1A");
+  struct stat st;
+  ASSERT_EQ(stat("old.txt", &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  Open("old.txt", kModeOutput);
   PrintTo(1, "partial", kPrintSemicolon);
   DiscardFile(1);
-  EXPECT_EQ(Slurp("gone.txt"), "partial");
+  EXPECT_EQ(Slurp("old.txt"), "new\r\n\x1A");
   ExpectError([] { SelectFileOutput(1); }, 57, 0x5302);  // the number is free again
   DiscardFile(1);                                         // and discarding it again does nothing
-  PushStringConst("gone.txt", 8);
-  KillFile();
-  EXPECT_NE(access("gone.txt", F_OK), 0);
-  ExpectError([] { PushStringConst("gone.txt", 8); KillFile(); }, 63, 0x6402);
-  ASSERT_EQ(mkdir("folder", 0755), 0);
-  ExpectError([] { PushStringConst("folder", 6); KillFile(); }, 75, 0x6402);
-  EXPECT_EQ(access("folder", F_OK), 0);
-  ExpectError([] { PushStringConst("*.txt", 5); KillFile(); }, 55, 0x6401);
-  // A link: the file it leads to goes, the link stays.
-  Write("target.txt", "partial");
-  ASSERT_EQ(symlink("target.txt", "link.txt"), 0);
-  PushStringConst("link.txt", 8);
-  KillFile();
-  EXPECT_NE(access("target.txt", F_OK), 0);
-  struct stat st;
+  // Through a link the file it leads to is replaced; the link stays.
+  ASSERT_EQ(symlink("old.txt", "link.txt"), 0);
+  Open("link.txt", kModeOutput);
+  PrintTo(1, "linked", kPrintEnd);
+  Close();
   EXPECT_EQ(lstat("link.txt", &st), 0);
-  ASSERT_EQ(symlink("/dev/full", "device"), 0);
-  ExpectError([] { PushStringConst("device", 6); KillFile(); }, 75, 0x6402);
-  EXPECT_EQ(lstat("device", &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(Slurp("old.txt"), "linked\r\n\x1A");
+  // A device takes the output as it is.
+  Open("/dev/null", kModeOutput);
+  PrintTo(1, "gone", kPrintEnd);
+  Close();
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"link.txt", "old.txt"}));
+}
+
+// A FIFO (or a device to read) would block or never end: OPEN refuses it.
+TEST_F(FilesTest, FifosAndDevicesToReadAreRefused) {
+  ASSERT_EQ(mkfifo("pipe", 0600), 0);
+  ExpectError([] { Open("pipe", kModeInput); }, 75, 0x2008);
+  ExpectError([] { Open("pipe", kModeOutput); }, 75, 0x2008);
+  ExpectError([] { Open("pipe", kModeAppend); }, 75, 0x2008);
+  ExpectError([] { Open("/dev/zero", kModeInput); }, 75, 0x2008);
+  ExpectError([] { Open(".", kModeOutput); }, 75, 0x2008);
+}
+
+// Failures of the machine at each step of writing a file: each gives the
+// error its code maps to, and the file that was there stays whole.
+TEST_F(FilesTest, FailuresWhileWritingLoseNothing) {
+  struct Case {
+    platform::FileCall call;
+    int nth, errnoValue, error;
+    uint32_t site;
+    bool atClose;
+  } cases[] = {
+      {platform::FileCall::Open, 1, EACCES, 75, 0x2008, false},
+      {platform::FileCall::Open, 1, EROFS, 73, 0x2008, false},
+      {platform::FileCall::Write, 2, ENOSPC, 67, 0x5703, false},
+      {platform::FileCall::Write, 1, EIO, 67, 0x5703, false},
+      {platform::FileCall::Write, 3, ENOSPC, 67, 0x1E01, true},  // the final 0x1A
+      {platform::FileCall::Sync, 1, EIO, 67, 0x1E01, true},
+      {platform::FileCall::Rename, 1, EACCES, 75, 0x1E01, true},
+  };
+  for (const Case& c : cases) {
+    Write("keep.txt", "the old answer\r\n\x1A");
+    platform::InjectFileFault(c.call, c.nth, c.errnoValue);
+    ExpectError([&] {
+      Open("keep.txt", kModeOutput);
+      PrintTo(1, "line one", kPrintEnd);
+      PrintTo(1, "line two", kPrintEnd);
+      Close();
+    }, c.error, c.site);
+    platform::ClearFileFaults();
+    DiscardFile(1);  // as the programs do after a failure
+    EXPECT_EQ(Slurp("keep.txt"), "the old answer\r\n\x1A") << c.error << " " << c.site;
+    EXPECT_EQ(Entries(), std::vector<std::string>{"keep.txt"}) << c.error << " " << c.site;
+  }
 }
 
 // A 0x1A inside the cache is an ordinary byte; items that end on the

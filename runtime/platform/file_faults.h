@@ -1,0 +1,18 @@
+// A seam for tests of failures: a chosen call of the file layer (the run-time's
+// files and the registry store alike) fails with a chosen error, as a full
+// disk or a read-only folder would make it fail.
+#pragma once
+
+namespace platform {
+
+enum class FileCall { Open, Write, Sync, Close, Rename, Count };
+
+// The nth call of that kind from now on (1 = the next one) fails with the
+// errno value `error`; the calls after it succeed again.
+void InjectFileFault(FileCall call, int nth, int error);
+void ClearFileFaults();
+
+// For the file layer: true when this call is the one to fail; errno is set.
+bool FileFault(FileCall call);
+
+}  // namespace platform
