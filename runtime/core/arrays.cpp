@@ -43,14 +43,13 @@ size_t Elements(const ArrayBounds& b) {
   return n;
 }
 
+// Numbers start at zero and strings empty in the zero-filled block: a string
+// record of all zeros (no data, length 0) is an empty variable to every
+// string operation, so a large DIM writes nothing and costs no memory until
+// its elements are used. Fixed-length strings need their headers and blanks.
 void InitElements(ArrayDescriptor& d, uint32_t elementSize, size_t count) {
   char* p = static_cast<char*>(d.data);
-  if (d.elementType == kTypeString) {
-    for (size_t i = 0; i < count; ++i) {
-      auto* s = reinterpret_cast<StringValue*>(p + i * elementSize);
-      *s = StringValue{kStringVar, {}, 0, nullptr};
-    }
-  } else if (d.elementType == kTypeFixedStringArray) {
+  if (d.elementType == kTypeFixedStringArray) {
     for (size_t i = 0; i < count; ++i) {
       char* e = p + i * elementSize;
       auto* s = reinterpret_cast<StringValue*>(e);
@@ -61,14 +60,10 @@ void InitElements(ArrayDescriptor& d, uint32_t elementSize, size_t count) {
   }
 }
 
+// The strings of a string array give back their heap blocks.
 void ReleaseElements(ArrayDescriptor& d) {
   if (d.elementType != kTypeString || !d.data) return;
-  auto* s = static_cast<StringValue*>(d.data);
-  size_t n = Elements(*d.bounds);
-  for (size_t i = 0; i < n; ++i) {
-    ReleaseString(s[i]);
-    s[i] = StringValue{kStringVar, {}, 0, nullptr};
-  }
+  ReleaseStringsOwnedIn(d.data, Elements(*d.bounds) * d.elementSize);
 }
 
 // Registers the array and gives it a zero-filled, initialised block.
@@ -177,9 +172,9 @@ void EraseArrays(size_t count, ArrayDescriptor* const* descriptors) {
       RaiseError(5, 0x8302);
       continue;
     }
-    ReleaseElements(d);
     if (d.storage == 1) {
       // A static array keeps its block; only its contents start over.
+      ReleaseElements(d);
       size_t n = Elements(*d.bounds);
       std::memset(d.data, 0, n * d.elementSize);
       InitElements(d, d.elementSize, n);

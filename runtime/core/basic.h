@@ -175,7 +175,7 @@ inline StrExpr::StrExpr(const Str& var) : depth_(rt::StringStackDepth()) {
 inline StrExpr::StrExpr(const char* constant)
     : StrExpr(std::string_view(constant)) {}
 inline StrExpr::StrExpr(std::string_view constant) : depth_(rt::StringStackDepth()) {
-  rt::PushStringConst(constant.data(), static_cast<uint32_t>(constant.size()));
+  rt::PushBytes(constant);
 }
 
 // C++ may evaluate the two operands in either order; put them back in the

@@ -203,8 +203,7 @@ bool ConvertItem(std::string_view text, uint8_t type, InputItem& item) {
 void Store(const VarRef& v, const InputItem& item) {
   switch (v.type) {
     case kTypeString:
-      AssignConst(*static_cast<StringValue*>(v.address), item.text.data(),
-                  static_cast<uint32_t>(item.text.size()));
+      AssignBytes(*static_cast<StringValue*>(v.address), item.text);
       return;
     case kTypeFixedString:
       return RaiseError(13, 0x6F02);
@@ -282,6 +281,13 @@ bool ReadFileItem(FileRecord& r, bool numeric, std::string& item) {
       break;
     }
     if (c == '"') quoted = !quoted;
+    if (item.size() > kMaxStringLength) {
+      // No string holds more: the item cannot be taken, and no more of it
+      // is read into memory.
+      r.position = pos;
+      RaiseError(15, 0x4E03);
+      return false;
+    }
     item += c;
     started = true;
     ++pos;

@@ -2,7 +2,9 @@
 
 #include <cfenv>
 #include <cmath>
+#include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 #include "frame.h"
@@ -101,9 +103,29 @@ ScanResult StoreSingle(const Decimal& d, size_t end) {
   return Result(d.negative ? -static_cast<double>(f) : f, kSizeSingle, end);
 }
 
+// True when the decimal is at most 1.79769313486232 x 10^308: the text the
+// run-time prints for the largest double (rounded up to 15 digits, so above
+// the double itself).
+bool AtMostPrintedMaximum(const Decimal& d) {
+  static constexpr std::string_view kPrinted = "179769313486232";
+  const int scientific = d.exponent + static_cast<int>(d.digits.size()) - 1;
+  if (scientific != 308) return scientific < 308;
+  for (size_t i = 0; i < std::max(d.digits.size(), kPrinted.size()); ++i) {
+    const char a = i < d.digits.size() ? d.digits[i] : '0';
+    const char b = i < kPrinted.size() ? kPrinted[i] : '0';
+    if (a != b) return a < b;
+  }
+  return true;
+}
+
+// A double that overflows, unless it is the largest double as the run-time
+// prints it: a file the programs saved must read back.
 ScanResult StoreDouble(const Decimal& d, size_t end) {
   double v = ToDoubleValue(d);
-  if (std::isinf(v)) return Failure(ScanStatus::Overflow, end);
+  if (std::isinf(v)) {
+    if (!AtMostPrintedMaximum(d)) return Failure(ScanStatus::Overflow, end);
+    v = std::numeric_limits<double>::max();
+  }
   return Result(d.negative ? -v : v, kSizeDouble, end);
 }
 

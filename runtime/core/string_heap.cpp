@@ -202,6 +202,19 @@ void ReleaseString(const StringValue& value) {
   }
 }
 
+void ReleaseStringsOwnedIn(const void* begin, size_t bytes) {
+  Heap& h = H();
+  if (!h.base || bytes == 0) return;
+  const char* first = static_cast<const char*>(begin);
+  const char* last = first + bytes;
+  for (size_t off = 0; off < h.used;) {
+    BlockHeader* b = HeaderAt(h.base + off);
+    const char* owner = reinterpret_cast<const char*>(b->owner);
+    if (owner >= first && owner < last) b->owner = nullptr;
+    off += BlockSize(b->length);
+  }
+}
+
 void ResetStringStack() {
   Heap& h = H();
   for (int i = 0; i < h.depth; ++i) {

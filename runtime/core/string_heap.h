@@ -57,6 +57,10 @@ void ReleaseString(const StringValue& value);
 inline void ReleaseTemp(const StringValue& value) {
   if (value.kind == kStringTemp) ReleaseString(value);
 }
+// Marks free every block owned by a string record inside the given memory
+// (the elements of an array being released): one walk of the heap, however
+// large the array.
+void ReleaseStringsOwnedIn(const void* begin, size_t bytes);
 void ResetStringStack();
 int StringStackDepth();
 // Exchanges the two topmost entries (used when C++ evaluated the operands of

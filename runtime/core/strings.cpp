@@ -52,6 +52,16 @@ void AssignVar(StringValue& target, const StringValue& source) {
   AdoptTop(target);
 }
 
+void AssignBytes(StringValue& target, std::string_view bytes) {
+  if (bytes.size() > kMaxStringLength) return RaiseError(15, 0xC504);
+  AssignConst(target, bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
+void PushBytes(std::string_view bytes) {
+  if (bytes.size() > kMaxStringLength) return RaiseError(15, 0xC504);
+  PushStringConst(bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
 void ClearString(StringValue& target) {
   if (IsFixed(target)) return RaiseError(13, 0xC101);
   if (target.data) ReleaseString(target);
@@ -61,7 +71,8 @@ void ClearString(StringValue& target) {
 void Concat() {
   StringValue b = PopString();
   StringValue a = PopString();
-  if (b.length > kMaxStringLength - a.length) {
+  // In 64 bits: a length above the limit must not wrap the check around.
+  if (static_cast<uint64_t>(a.length) + b.length > kMaxStringLength) {
     ReleaseTemp(b);
     ReleaseTemp(a);
     return RaiseError(15, 0xC401);

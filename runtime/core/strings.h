@@ -18,6 +18,10 @@ void AssignConst(StringValue& target, const char* bytes, uint32_t length);
 void AssignVar(StringValue& target, const StringValue& source);
 // target = empty
 void ClearString(StringValue& target);
+// target = copy of bytes of any length the machine holds, and PUSH of such
+// bytes: more than the longest string (2147483647 bytes) is error 15.
+void AssignBytes(StringValue& target, std::string_view bytes);
+void PushBytes(std::string_view bytes);
 
 // A$ + B$: pops B$ then A$, pushes the concatenation.
 void Concat();

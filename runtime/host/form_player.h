@@ -66,9 +66,13 @@ int CombineShowCommand(int current, int requested);
 uint32_t LoadForm(FormHost& host, const std::vector<Resource>& resources, const std::string& name,
                   int& showCommand, int& failure);
 
+// Nested blocks (opcode 1) deeper than this fail the load like an unknown
+// record: a form has a handful of levels, and each costs stack.
+inline constexpr int kMaxFormNesting = 32;
+
 // Plays a record stream; returns the position after its end opcode, or null
-// on failure (the failure code is set).
+// on failure (the failure code is set). depth counts the enclosing blocks.
 const uint8_t* PlayScript(FormHost& host, const uint8_t* records, const uint8_t* end, uint32_t parent,
-                          uint32_t& form, int& showCommand, int& failure);
+                          uint32_t& form, int& showCommand, int& failure, int depth = 0);
 
 }  // namespace host

@@ -53,8 +53,8 @@ class Reader {
 
 class Player {
  public:
-  Player(FormHost& host, uint32_t parent, uint32_t& form, int& show, int& failure)
-      : host_(host), parent_(parent), form_(form), show_(show), failure_(failure) {}
+  Player(FormHost& host, uint32_t parent, uint32_t& form, int& show, int& failure, int depth)
+      : host_(host), parent_(parent), form_(form), show_(show), failure_(failure), depth_(depth) {}
 
   const uint8_t* Play(const uint8_t* records, const uint8_t* end);
 
@@ -85,6 +85,7 @@ class Player {
   uint32_t& form_;
   int& show_;
   int& failure_;
+  int depth_;
   int kind_ = -1;
   uint32_t handle_ = 0;
   std::string className_;
@@ -220,9 +221,11 @@ bool Player::Record(uint16_t op, Reader& r) {
     case kOpNop:
       return true;
     case kOpBlock: {
+      if (depth_ + 1 > kMaxFormNesting) return Fail("未定義のリソーススクリプト", op, kCodeWindow);
       uint32_t nestedForm = form_;
       int nestedFailure = 0;
-      const uint8_t* next = PlayScript(host_, r.pos(), r.end(), handle_, nestedForm, show_, nestedFailure);
+      const uint8_t* next =
+          PlayScript(host_, r.pos(), r.end(), handle_, nestedForm, show_, nestedFailure, depth_ + 1);
       if (!next) {
         failure_ = nestedFailure;
         return false;
@@ -518,8 +521,8 @@ int CombineShowCommand(int current, int requested) {
 }
 
 const uint8_t* PlayScript(FormHost& host, const uint8_t* records, const uint8_t* end, uint32_t parent,
-                          uint32_t& form, int& showCommand, int& failure) {
-  Player player(host, parent, form, showCommand, failure);
+                          uint32_t& form, int& showCommand, int& failure, int depth) {
+  Player player(host, parent, form, showCommand, failure, depth);
   return player.Play(records, end);
 }
 

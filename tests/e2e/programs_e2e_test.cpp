@@ -291,6 +291,18 @@ TEST_F(Polymul, HeaderCountsAsGiven) {
   EXPECT_NE(r.out.find("HENSU= 2 \nITEMNO=-1 \nCOLUM= 1 \n\nMAIN.BAS [90行]:エラー[5]\n"), std::string::npos) << r.out;
 }
 
+// A coefficient at the largest double is saved as 1.79769313486232D+308,
+// above the double itself: the saved product must be read back.
+TEST_F(Polymul, TheLargestDoubleReadsBack) {
+  Write("max.txt", " 1 , 1 \r\n 1 , 1.7976931348623157D+308 , 1 \r\n\x1A");
+  Write("one.txt", " 1 , 1 \r\n 1 , 1 , 1 \r\n\x1A");
+  e2e::Run r = Run(kPolymul, "y\n2\nmax.txt\none.txt\ny\nd\nprod.txt\ny\n");
+  EXPECT_EQ(File("prod.txt"), " 1 , 1 \r\n 1 , 1.79769313486232D+308 , 2 \r\n+1.79769313486232D+308a2\r\n\x1A");
+  r = Run(kPolymul, "y\n2\nprod.txt\none.txt\nn\ny\n");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("Answer =+1.79769313486232D+308a3\n"), std::string::npos) << r.out;
+}
+
 TEST_F(Polymul, MissingSecondFile) {
   e2e::Run r = Run(kPolymul, "y\n2\nplus.txt\nnone.txt\n2\nplus.txt\nminus.txt\nn\ny\n");
   EXPECT_NE(r.out.find(kName + "none.txt\nnone.txtは存在しません。入力し直して下さい。\n" + kCount + "2\n"),

@@ -130,5 +130,17 @@ TEST_F(ParserTest, LimitsFailAsSubscriptErrors) {
   EXPECT_EQ(Parse("(aa+b)(a)"), ParseOutcome::Accepted);
 }
 
+// A very long term (an expression file may hold one) is parsed in work
+// proportional to its length: its implicit exponents are marked in one
+// pass, not by growing a string a character at a time, which churned the
+// string heap quadratically (thousands of compactions here, not hundreds).
+TEST_F(ParserTest, ALongTermIsParsedInLinearWork) {
+  const std::string text = "(a" + std::string(100000, '0') + "2b" + std::string(50000, '0') + "3+c)(a+b)";
+  const size_t before = rt::GetHeapInfo().compactions;
+  EXPECT_EQ(Parse(text), ParseOutcome::Accepted);
+  EXPECT_EQ(Row(1, 1), (std::vector<double>{1, 1, 2, 3, 0}));
+  EXPECT_LT(rt::GetHeapInfo().compactions - before, 1500u);
+}
+
 }  // namespace
 }  // namespace expander

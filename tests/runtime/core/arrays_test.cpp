@@ -1,3 +1,5 @@
+#include <cstdio>
+
 #include "runtime/core/arrays.h"
 #include "runtime/core/basic.h"
 #include "test_host.h"
@@ -119,6 +121,31 @@ TEST_F(ArraysTest, StringElementsOwnTheirText) {
     for (int j = 0; j <= 3; ++j) s(i, j) = basic::StrSng(i * 10 + j);
   EXPECT_EQ(s(3, 2).view(), " 32");
   basic::Erase(s);
+  EXPECT_EQ(GetHeapInfo().liveBlocks, 0u);
+}
+
+// A large string array costs nothing until it is used (polymul asked for
+// 100,000,000 file names dimensions one before its first question), and
+// ERASE gives back the strings of the used elements only.
+TEST_F(ArraysTest, ALargeStringArrayTakesMemoryOnlyWhereUsed) {
+  auto residentKb = [] {
+    long kb = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+      long pages = 0, resident = 0;
+      if (std::fscanf(f, "%ld %ld", &pages, &resident) == 2) kb = resident * 4;
+      std::fclose(f);
+    }
+    return kb;
+  };
+  const long before = residentKb();
+  Array<Str, 1> names;
+  names.Dim(20000000);  // 320 MB of string records
+  names(12345678) = "used";
+  names(0) = "first";
+  EXPECT_EQ(names(12345678).view(), "used");
+  EXPECT_EQ(names(19999999).view(), "");
+  EXPECT_LT(residentKb() - before, 64 * 1024);
+  basic::Erase(names);
   EXPECT_EQ(GetHeapInfo().liveBlocks, 0u);
 }
 

@@ -1,5 +1,6 @@
 #include <cfenv>
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "runtime/core/number_scan.h"
@@ -82,6 +83,22 @@ TEST(ScanNumber, LimitsAndPositions) {
   EXPECT_EQ(Scan("256", WantedType::Byte).status, ScanStatus::Overflow);
   EXPECT_EQ(Scan("0.1", WantedType::Double).value, 0.1);
   EXPECT_EQ(Scan("3.5E38", WantedType::Single).status, ScanStatus::Overflow);
+}
+
+// The largest double prints as 1.79769313486232D+308, which is above it: that
+// text (and anything up to it) reads back as the largest double, so a saved
+// file reads back; anything beyond it overflows.
+TEST(ScanNumber, ThePrintedLargestDoubleReadsBack) {
+  const double max = std::numeric_limits<double>::max();
+  EXPECT_EQ(Scan("1.79769313486232D+308").value, max);
+  EXPECT_EQ(Scan("-1.79769313486232D+308").value, -max);
+  EXPECT_EQ(Scan("1.79769313486232D+308", WantedType::Double).value, max);
+  EXPECT_EQ(Scan("1.7976931348623157D+308").value, max);
+  EXPECT_EQ(Scan("1.797693134862319999D+308").value, max);
+  EXPECT_EQ(Scan("1.79769313486232000001D+308").status, ScanStatus::Overflow);
+  EXPECT_EQ(Scan("1.79769313486233D+308").status, ScanStatus::Overflow);
+  EXPECT_EQ(Scan("1.8D+308").status, ScanStatus::Overflow);
+  EXPECT_EQ(Scan("1D309").status, ScanStatus::Overflow);
 }
 
 TEST(ScanRadix, HexAndOctalInTheWantedType) {

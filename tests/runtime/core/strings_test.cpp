@@ -150,6 +150,20 @@ TEST_F(StringsTest, ConcatenationTooLongIsError15) {
     PushStringConst("y", 1);
     Concat();
   }, 15, 0xC401);
+  // A length beyond the limit must not wrap the check around.
+  StringValue beyond{kStringConst, {}, 0xFFFFFFFFu, &byte};
+  ExpectError([&] {
+    PushStringVar(beyond);
+    PushStringConst("y", 1);
+    Concat();
+  }, 15, 0xC401);
+  // Bytes from outside (a file's item) longer than any string: error 15,
+  // before anything is read or copied.
+  const std::string_view tooLong(&byte, size_t{kMaxStringLength} + 1);
+  Str s;
+  ExpectError([&] { AssignBytes(s.value(), tooLong); }, 15, 0xC504);
+  ExpectError([&] { PushBytes(tooLong); }, 15, 0xC504);
+  EXPECT_EQ(StringStackDepth(), 0);
 }
 
 TEST_F(StringsTest, FixedLengthTargetsAreError13) {

@@ -173,6 +173,21 @@ TEST(FormPlayer, FailuresShowTheirMessage) {
   EXPECT_FALSE(Play(name, n).ok);
   EXPECT_EQ(name.boxes[0], "PlayScript|" + Cp932("__CONTROLNAME:無効なコントロールID") + " " + std::string(22, 'N'));
 
+  // Blocks nested beyond the limit fail the load with one message instead of
+  // exhausting the stack (16,000 levels did); within it they play.
+  for (int levels : {host::kMaxFormNesting, 16000}) {
+    FakeHost nested;
+    FormWriter b = FormStart();
+    for (int i = 0; i < levels; ++i) b.Op(kOpBlock);
+    for (int i = 0; i <= levels; ++i) b.Op(kOpEnd);
+    Played p = Play(nested, b);
+    EXPECT_EQ(p.ok, levels == host::kMaxFormNesting) << levels;
+    if (levels > host::kMaxFormNesting) {
+      ASSERT_EQ(nested.boxes.size(), 1u);
+      EXPECT_EQ(nested.boxes[0], "PlayScript|" + Cp932("未定義のリソーススクリプト") + " 1");
+    }
+  }
+
   // A stream cut short fails instead of reading past its end.
   FakeHost cut;
   FormWriter t = FormStart();

@@ -143,6 +143,17 @@ TEST_F(LineEditorTest, DoubleByteCharacters) {
   EXPECT_EQ(Row(1), a);
 }
 
+// The same on a grid one column wide, typed and edited.
+TEST_F(LineEditorTest, DoubleByteCharactersOnAOneColumnGrid) {
+  screen.SetGrid(1, 24);
+  std::string a = Cp932("あ");
+  Type("x" + a + "y");
+  Key(platform::VK_LEFT);
+  Type("\b" + a + "\r");
+  EXPECT_EQ(Read(), "x" + a + "y");
+  EXPECT_TRUE(ok);
+}
+
 TEST_F(LineEditorTest, CtrlLAndShiftHomeClearTheInput) {
   Type("abc\x0c" "de\r");
   EXPECT_EQ(Read(), "de");

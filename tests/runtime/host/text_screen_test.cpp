@@ -91,6 +91,18 @@ TEST(TextScreen, TheRowThatScrollsInIsBlank) {
   EXPECT_EQ(Row(s, 23), "new" + std::string(77, ' '));
 }
 
+// A grid one column wide can never hold a double-byte character: it takes
+// its line as a blank, and the write goes on (it used to loop for ever).
+TEST(TextScreen, DoubleByteCharacterOnAOneColumnGrid) {
+  TextScreen s;
+  s.SetGrid(1, 4);
+  s.Write(Cp932("あ") + "b" + Cp932("い"));
+  EXPECT_EQ(Row(s, 0), " ");
+  EXPECT_EQ(Row(s, 1), "b");
+  EXPECT_EQ(Row(s, 2), " ");
+  EXPECT_EQ(s.CursorRow(), 3);
+}
+
 TEST(TextScreen, CopyTextLeavesOutBlankRows) {
   TextScreen s;
   s.Write("first  \r\n\r\nthird");

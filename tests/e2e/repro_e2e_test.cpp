@@ -1,0 +1,113 @@
+// The inputs that showed faults of the programs (tests/repro), each run as
+// it was found: the programs must go on as the dialogue says, never end
+// quietly, crash or misread.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "process.h"
+
+namespace {
+
+const std::string kEquation = EQUATION_PROGRAM;
+const std::string kPolymul = POLYMUL_PROGRAM;
+const std::string kRepro = REPRO_DIR;
+
+class Repro : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char dir[] = "/tmp/tessel-repro-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    folder = dir;
+  }
+  void TearDown() override { (void)!std::system(("rm -rf " + folder).c_str()); }
+
+  // Runs the program in the folder with the input file on standard input.
+  e2e::Run Run(const std::string& program, const std::string& inputFile) {
+    return e2e::RunProgram("cd " + folder + " && XDG_CONFIG_HOME=" + folder + "/config TESSEL_DISPLAY=stream " +
+                               program,
+                           Slurp(inputFile));
+  }
+  static std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+  void CopyIn(const std::string& repro) {
+    ASSERT_EQ(std::system(("cp " + kRepro + "/" + repro + "/* " + folder + "/ && chmod u+w " + folder + "/*").c_str()), 0);
+  }
+
+  std::string folder;
+};
+
+// A NUL byte typed is no key: it used to end the program as if its window
+// had gone.
+TEST_F(Repro, NulByteTypedIsIgnored) {
+  e2e::Run r = Run(kEquation, kRepro + "/stream_nul_byte_quiet_exit.in");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("Answer =+a2-b2\n"), std::string::npos) << r.out;
+  EXPECT_EQ(Slurp(folder + "/ans.txt"), "+a2-b2\r\n\x1A");
+}
+
+// A UTF-8 sequence cut short is one "?", and the line end after it stays.
+TEST_F(Repro, CutUtf8SequenceKeepsTheLineEnd) {
+  e2e::Run r = Run(kEquation, kRepro + "/stream_truncated_utf8_eats_newline.in");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("(a+b)(a-b)?\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(" Letter Number          = 2 \n"), std::string::npos) << r.out;
+}
+
+// Exponent fields that fill the 128 bits of a packed key exactly.
+TEST_F(Repro, PackedKeysFillingAllTheirBits) {
+  e2e::Run r = Run(kEquation, kRepro + "/equation_shift128.in");
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("Answer =+"), std::string::npos) << r.out;
+}
+
+// A file without terms among huge coefficients.
+TEST_F(Repro, PolymulFileWithoutTerms) {
+  CopyIn("polymul_zero_terms");
+  e2e::Run r = Run(kPolymul, folder + "/in_zero.txt");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("Answer =\n"), std::string::npos) << r.out;
+}
+
+// The largest double, saved and read back.
+TEST_F(Repro, LargestDoubleRoundTrip) {
+  CopyIn("dblmax_roundtrip");
+  ASSERT_EQ(std::system(("rm -f " + folder + "/prod.txt").c_str()), 0);
+  e2e::Run first = Run(kPolymul, folder + "/in_dm1.txt");
+  EXPECT_EQ(first.exitCode, 0);
+  e2e::Run second = Run(kPolymul, folder + "/in_dm2.txt");
+  EXPECT_EQ(second.exitCode, 0) << second.out;
+  EXPECT_NE(second.out.find("Answer =+1.79769313486232D+308a3\n"), std::string::npos) << second.out;
+}
+
+// A disk that fills during the save: where a small file system can be
+// mounted here, the save is reported and asked again, and nothing of it is
+// left.
+TEST_F(Repro, FullDiskDuringTheSave) {
+  const std::string disk = folder + "/disk";
+  if (std::system(("mkdir " + disk + " && mount -t tmpfs -o size=16k tmpfs " + disk + " 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "no small file system can be mounted here";
+  CopyIn("full_disk");
+  std::string input = Slurp(kRepro + "/full_disk/in_full.txt");
+  input.replace(input.find("FULL"), 4, disk);
+  input.resize(input.rfind("y\n"));  // the answer to the end question comes after the new name
+  e2e::Run r = e2e::RunProgram("cd " + folder + " && XDG_CONFIG_HOME=" + folder + "/config TESSEL_DISPLAY=stream " +
+                                   kEquation,
+                               input + "kept.txt\ny\n");
+  e2e::Run listing = e2e::RunProgram("ls -A " + disk, "");
+  (void)!std::system(("umount " + disk).c_str());
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("ans.txtに保存できませんでした。エラー[67] "), std::string::npos) << r.out;
+  EXPECT_EQ(listing.out, "");
+  EXPECT_EQ(Slurp(folder + "/kept.txt").substr(0, 5), " 495 ");
+}
+
+}  // namespace
