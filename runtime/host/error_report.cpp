@@ -1,9 +1,6 @@
 #include "runtime/host/error_report.h"
 
-#include <dlfcn.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <ctime>
@@ -12,7 +9,9 @@
 #include "runtime/core/frame.h"
 #include "runtime/host/host.h"
 #include "runtime/host/host_texts.h"
+#include "runtime/platform/dynamic_library.h"
 #include "runtime/platform/encoding.h"
+#include "runtime/platform/fatal_signal.h"
 #include "runtime/platform/registry_store.h"
 
 namespace host {
@@ -30,16 +29,19 @@ std::string TimeText() {
 }
 
 void WriteErrorRecord(const char* module, int line, int number, uint32_t site) {
-  const RegistryRoot u = RegistryRoot::CurrentUser;
-  // When the store cannot be written the record is skipped; the report goes on.
-  if (!platform::RegistrySetString(u, kErrorKey, "MODL", module)) return;
-  platform::RegistrySetDword(u, kErrorKey, "LINE", static_cast<uint16_t>(line));
-  platform::RegistrySetDword(u, kErrorKey, "CODE", static_cast<uint16_t>(number));
-  platform::RegistrySetDword(u, kErrorKey, "FUNC", site >> 8);
-  platform::RegistrySetDword(u, kErrorKey, "INFO", site & 0xFF);
-  platform::RegistrySetString(u, kErrorKey, "TIME", TimeText());
-  platform::RegistrySetString(u, kErrorKey, "MODE", text::RuntimeMode());
-  platform::RegistrySetString(u, kErrorKey, "RTL", text::RuntimeVersion());
+  // One change of the store: another run writing its record at the same
+  // time never mixes its values with these. When the store cannot be
+  // written the record is skipped; the report goes on.
+  platform::RegistryChange()
+      .String("MODL", module)
+      .Dword("LINE", static_cast<uint16_t>(line))
+      .Dword("CODE", static_cast<uint16_t>(number))
+      .Dword("FUNC", site >> 8)
+      .Dword("INFO", site & 0xFF)
+      .String("TIME", TimeText())
+      .String("MODE", text::RuntimeMode())
+      .String("RTL", text::RuntimeVersion())
+      .Commit(RegistryRoot::CurrentUser, kErrorKey);
 }
 
 int MapLastError(uint32_t code) {
@@ -60,13 +62,14 @@ bool LookupErrorText(int number, std::string& text) {
   for (RegistryRoot root : {RegistryRoot::LocalMachine, RegistryRoot::CurrentUser}) {
     auto dir = platform::RegistryGetString(root, kEnvKey, "TESSEL");
     if (!dir || dir->size() + 14 > 261) continue;
-    std::string path = Folder(*dir) + "T5Q0RE63.DLL";
-    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    std::string folder = platform::Cp932ToUtf8(*dir);
+    while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+    void* library = platform::LoadTrustedLibrary(folder, "T5Q0RE63.DLL");
     if (!library) continue;
-    auto fn = reinterpret_cast<GetErrMsg>(dlsym(library, "$PbGetErrMsg"));
+    auto fn = reinterpret_cast<GetErrMsg>(platform::LibrarySymbol(library, "$PbGetErrMsg"));
     char buffer[260] = {};
     bool found = fn && fn(library, number, buffer, sizeof buffer) != 0;
-    dlclose(library);
+    platform::UnloadLibrary(library);
     if (found) {
       buffer[sizeof buffer - 1] = '\0';
       text = buffer;
@@ -92,30 +95,25 @@ bool ShowHelp(bool on, int lastError) {
 }
 
 namespace {
-void OnFatalSignal(int sig) {
+// Where the program stands: read from the run-time's state, nothing else.
+void WhereFatal(const char** module, unsigned* line) {
   const rt::RunState& s = rt::State();
-  const char* module = s.currentModule ? s.currentModule->name : nullptr;
-  std::string message = text::FatalMessage(module, s.currentLine);
-  Host& h = TheHost();
-  std::string caption = h.mainWindow() ? h.mainWindow()->title : h.exeBaseName();
-  if (h.display()) h.display()->Close();
-  std::string line = platform::Cp932ToUtf8(caption) + ": " + platform::Cp932ToUtf8(message) + "\n";
-  (void)!write(2, line.data(), line.size());
-  const RegistryRoot u = RegistryRoot::CurrentUser;
-  platform::RegistrySetString(u, kErrorKey, "XMODL", module ? module : text::UnknownModule());
-  platform::RegistrySetDword(u, kErrorKey, "XLINE", static_cast<uint16_t>(s.currentLine));
-  platform::RegistrySetString(u, kErrorKey, "XMODE", text::RuntimeMode());
-  platform::RegistrySetString(u, kErrorKey, "XRTL", text::RuntimeVersion());
-  platform::RegistrySetDword(u, kErrorKey, "XADDR", 0xFFFFFFFFu);
-  platform::RegistrySetDword(u, kErrorKey, "XCODE", static_cast<uint32_t>(sig));
-  // Then the platform's default handling ends the process.
-  signal(sig, SIG_DFL);
-  raise(sig);
+  *module = s.currentModule ? s.currentModule->name : nullptr;
+  *line = static_cast<uint16_t>(s.currentLine);
 }
 }  // namespace
 
 void InstallFatalSignalReport() {
-  for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL}) signal(sig, OnFatalSignal);
+  Host& h = TheHost();
+  platform::FatalReport report;
+  report.caption = platform::Cp932ToUtf8(h.mainWindow() ? h.mainWindow()->title : h.exeBaseName());
+  report.message = platform::Cp932ToUtf8(text::FatalMessageStart());
+  report.lineEnd = platform::Cp932ToUtf8(text::FatalMessageLineEnd());
+  report.unknownModule = platform::Cp932ToUtf8(text::UnknownModule());
+  report.mode = text::RuntimeMode();
+  report.version = text::RuntimeVersion();
+  report.key = kErrorKey;
+  platform::InstallFatalSignalReport(report, WhereFatal);
 }
 
 }  // namespace host

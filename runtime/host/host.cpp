@@ -1,7 +1,5 @@
 #include "runtime/host/host.h"
 
-#include <dlfcn.h>
-
 #include <cstdlib>
 #include <cstring>
 
@@ -10,6 +8,7 @@
 #include "runtime/host/error_report.h"
 #include "runtime/host/host_texts.h"
 #include "runtime/host/line_editor.h"
+#include "runtime/platform/dynamic_library.h"
 #include "runtime/platform/encoding.h"
 #include "runtime/platform/process.h"
 
@@ -165,7 +164,7 @@ int64_t Host::SendMessage(uint32_t handle, uint32_t message, uint64_t wParam, in
   return WindowProc({handle, message, wParam, lParam});
 }
 
-void* Host::LookupSymbol(const std::string& name) { return dlsym(RTLD_DEFAULT, name.c_str()); }
+void* Host::LookupSymbol(const std::string& name) { return platform::ProgramSymbol(name); }
 
 void Host::MessageBox(const std::string& caption, const std::string& text) {
   if (display_) display_->MessageBox(caption, text);

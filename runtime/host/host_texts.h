@@ -15,9 +15,11 @@ std::string HostMessage(int number, bool table2);
 // "独立型" and "V6.30 L10 U002+1": the run-time's mode and version.
 std::string RuntimeMode();
 std::string RuntimeVersion();
-// "続行不可能なエラーが発生しました %s [%u行]\r\n"; the module "(モジュール名不明)"
-// when there is none.
-std::string FatalMessage(const char* module, int line);
+// "続行不可能なエラーが発生しました %s [%u行]\r\n" in pieces: the text before the
+// module's name, and what follows the line; the module "(モジュール名不明)" when
+// there is none.
+std::string FatalMessageStart();
+std::string FatalMessageLineEnd();
 std::string UnknownModule();
 
 }  // namespace host::text

@@ -39,11 +39,9 @@ std::string RuntimeMode() { return "独立型"; }
 std::string RuntimeVersion() { return "V6.30 L10 U002+1"; }
 std::string UnknownModule() { return "(モジュール名不明)"; }
 
-std::string FatalMessage(const char* module, int line) {
-  char buffer[600];
-  std::snprintf(buffer, sizeof buffer, "続行不可能なエラーが発生しました %s [%u行]\r\n",
-                module ? module : "(モジュール名不明)", static_cast<unsigned>(static_cast<uint16_t>(line)));
-  return buffer;
-}
+// "続行不可能なエラーが発生しました %s [%u行]\r\n", cut where the module's name
+// and the line go.
+std::string FatalMessageStart() { return "続行不可能なエラーが発生しました "; }
+std::string FatalMessageLineEnd() { return "行]"; }
 
 }  // namespace host::text

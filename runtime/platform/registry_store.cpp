@@ -1,28 +1,26 @@
 #include "runtime/platform/registry_store.h"
 
+#include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <utility>
-#include <vector>
 
 #include "runtime/platform/encoding.h"
+#include "runtime/platform/file_faults.h"
+#include "runtime/platform/registry_file.h"
+#include "runtime/platform/registry_text.h"
 
 namespace platform {
 namespace {
 
-struct Key {
-  std::string path;  // with its root, as in the file
-  std::vector<std::pair<std::string, std::string>> values;  // name, value as written
-};
+constexpr size_t kLargestStore = 64 * 1024 * 1024;
 
-std::string RootName(RegistryRoot root) {
-  return root == RegistryRoot::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
-}
+Bytes Of(const std::string& s) { return {s.data(), s.size()}; }
 
 std::string Escape(const std::string& s) {
   std::string out;
@@ -42,105 +40,140 @@ std::string Unescape(const std::string& s) {
   return out;
 }
 
-std::vector<Key> Load(const std::string& path) {
-  std::vector<Key> keys;
-  std::ifstream in(path);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
-      keys.push_back({line.substr(1, line.size() - 2), {}});
-    } else if (!keys.empty() && line.size() > 3 && line[0] == '"') {
-      size_t close = 1;
-      while (close < line.size() && !(line[close] == '"' && line[close - 1] != '\\')) ++close;
-      if (close + 1 >= line.size() || line[close + 1] != '=') continue;
-      keys.back().values.push_back({Unescape(line.substr(1, close - 1)), line.substr(close + 2)});
-    }
-  }
-  return keys;
+// An absolute folder from the environment, or empty.
+std::string AbsoluteEnv(const char* name) {
+  const char* v = std::getenv(name);
+  return v && v[0] == '/' ? std::string(v) : std::string();
 }
 
-bool Save(const std::string& path, const std::vector<Key>& keys) {
-  size_t slash = path.rfind('/');
-  std::string dir = path.substr(0, slash);
-  // Create the folders on the way.
-  for (size_t p = 1; p <= dir.size(); ++p) {
-    if (p == dir.size() || dir[p] == '/') mkdir(dir.substr(0, p).c_str(), 0755);
-  }
-  std::string temp = path + ".tmp" + std::to_string(getpid());
-  {
-    std::ofstream out(temp, std::ios::trunc);
-    if (!out) return false;
-    out << "Windows Registry Editor Version 5.00\n";
-    for (const Key& k : keys) {
-      out << "\n[" << k.path << "]\n";
-      for (const auto& [name, value] : k.values) out << '"' << Escape(name) << "\"=" << value << "\n";
-    }
-    out.flush();
-    if (!out) {
-      std::remove(temp.c_str());
-      return false;
-    }
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
+// The user's home as the password database has it.
+std::string PasswordHome() {
+  struct passwd entry, *found = nullptr;
+  char buffer[4096];
+  if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) != 0 || !found || !found->pw_dir ||
+      found->pw_dir[0] != '/')
+    return {};
+  return found->pw_dir;
+}
+
+// The file a name leads to, following links (a link that leads nowhere yet
+// gives the name it leads to).
+std::string Target(const std::string& name) {
+  char resolved[PATH_MAX];
+  if (realpath(name.c_str(), resolved)) return resolved;
+  char link[PATH_MAX];
+  ssize_t n = readlink(name.c_str(), link, sizeof link - 1);
+  if (n <= 0) return name;
+  link[n] = '\0';
+  if (link[0] == '/') return link;
+  return name.substr(0, name.rfind('/') + 1) + link;
+}
+
+// Makes the folders of a path that are missing (the user's own: 0700).
+void MakeFolders(const std::string& path) {
+  const std::string dir = path.substr(0, path.rfind('/'));
+  for (size_t p = 1; p <= dir.size(); ++p)
+    if (p == dir.size() || dir[p] == '/') mkdir(dir.substr(0, p).c_str(), 0700);
+}
+
+// The store's whole text; false when it exists and cannot be read.
+bool Load(const std::string& path, std::string& text, mode_t& mode) {
+  text.clear();
+  mode = 0600;
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return errno == ENOENT;
+  if (!S_ISREG(st.st_mode) || static_cast<size_t>(st.st_size) > kLargestStore) return false;
+  // A little room beyond the size shows whether it grew meanwhile.
+  text.resize(static_cast<size_t>(st.st_size) + 4096);
+  long n = ReadStore(path.c_str(), text.data(), text.size(), mode);
+  if (n < 0) return false;
+  text.resize(static_cast<size_t>(n));
   return true;
 }
 
-bool Set(RegistryRoot root, const std::string& key, const std::string& name, const std::string& written) {
-  std::string path = RegistryPath(root);
-  std::vector<Key> keys = Load(path);
-  std::string full = RootName(root) + "\\" + key;
-  Key* k = nullptr;
-  for (Key& each : keys)
-    if (each.path == full) k = &each;
-  if (!k) {
-    keys.push_back({full, {}});
-    k = &keys.back();
+bool Write(RegistryRoot root, const std::string& key,
+           const std::vector<std::pair<std::string, std::string>>& values) {
+  const std::string path = RegistryPath(root);
+  if (path.empty() || values.empty()) return false;
+  MakeFolders(path);
+  const int lock = LockStore((path + ".lock").c_str());
+  if (lock < 0) return false;
+  const std::string target = Target(path);
+  std::string text;
+  mode_t mode;
+  bool ok = Load(target, text, mode);
+  if (ok) {
+    std::vector<StoreValue> edits;
+    for (const auto& [name, written] : values) edits.push_back({Of(name), Of(written)});
+    const std::string fullKey = RegistryKeyPath(root, key);
+    size_t room = text.size() + fullKey.size() + 128;
+    for (const auto& [name, written] : values) room += 2 * name.size() + written.size() + 8;
+    std::string edited(room, '\0');
+    size_t n = EditStoreText(Of(text), Of(fullKey), edits.data(), edits.size(), edited.data(), edited.size());
+    std::string temporary = target.substr(0, target.rfind('/') + 1) + ".registry.XXXXXX";
+    int fd = -1;
+    ok = n > 0 && !FileFault(FileCall::Open) && (fd = mkostemp(temporary.data(), O_CLOEXEC)) >= 0;
+    if (ok) ok = ReplaceStore(target.c_str(), fd, temporary.c_str(), edited.data(), n, mode);
   }
-  for (auto& v : k->values) {
-    if (v.first == name) {
-      v.second = written;
-      return Save(path, keys);
-    }
-  }
-  k->values.push_back({name, written});
-  return Save(path, keys);
+  ReleaseStore(lock);
+  return ok;
 }
 
 std::optional<std::string> Get(RegistryRoot root, const std::string& key, const std::string& name) {
-  std::string full = RootName(root) + "\\" + key;
-  for (const Key& k : Load(RegistryPath(root))) {
-    if (k.path != full) continue;
-    for (const auto& v : k.values)
-      if (v.first == name) return v.second;
-  }
-  return std::nullopt;
+  const std::string path = RegistryPath(root);
+  std::string text;
+  mode_t mode;
+  if (path.empty() || !Load(path, text, mode)) return std::nullopt;
+  Bytes written;
+  if (!FindStoreValue(Of(text), Of(RegistryKeyPath(root, key)), Of(name), written)) return std::nullopt;
+  return std::string(written.data, written.size);
 }
 
 }  // namespace
 
 std::string RegistryPath(RegistryRoot root) {
   if (root == RegistryRoot::LocalMachine) return "/etc/tessel/registry.reg";
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  std::string base = xdg && *xdg ? xdg : std::string(std::getenv("HOME") ? std::getenv("HOME") : "/tmp") + "/.config";
+  std::string base = AbsoluteEnv("XDG_CONFIG_HOME");
+  if (base.empty()) {
+    std::string home = AbsoluteEnv("HOME");
+    if (home.empty()) home = PasswordHome();
+    if (home.empty()) return {};
+    base = home + "/.config";
+  }
   return base + "/tessel/registry.reg";
 }
 
+std::string RegistryKeyPath(RegistryRoot root, const std::string& key) {
+  return (root == RegistryRoot::CurrentUser ? "HKEY_CURRENT_USER\\" : "HKEY_LOCAL_MACHINE\\") + key;
+}
+
+std::string RegistryStringText(const std::string& cp932Value) { return "\"" + Escape(Cp932ToUtf8(cp932Value)) + "\""; }
+
+std::string RegistryDwordText(uint32_t value) {
+  char text[20];
+  std::snprintf(text, sizeof text, "dword:%08x", value);
+  return text;
+}
+
+RegistryChange& RegistryChange::String(const std::string& name, const std::string& cp932Value) {
+  values_.push_back({name, RegistryStringText(cp932Value)});
+  return *this;
+}
+
+RegistryChange& RegistryChange::Dword(const std::string& name, uint32_t value) {
+  values_.push_back({name, RegistryDwordText(value)});
+  return *this;
+}
+
+bool RegistryChange::Commit(RegistryRoot root, const std::string& key) const { return Write(root, key, values_); }
+
 bool RegistrySetString(RegistryRoot root, const std::string& key, const std::string& name,
                        const std::string& cp932Value) {
-  std::string written = "\"";
-  written += Escape(Cp932ToUtf8(cp932Value));
-  written += '"';
-  return Set(root, key, name, written);
+  return RegistryChange().String(name, cp932Value).Commit(root, key);
 }
 
 bool RegistrySetDword(RegistryRoot root, const std::string& key, const std::string& name, uint32_t value) {
-  char text[20];
-  std::snprintf(text, sizeof text, "dword:%08x", value);
-  return Set(root, key, name, text);
+  return RegistryChange().Dword(name, value).Commit(root, key);
 }
 
 std::optional<std::string> RegistryGetString(RegistryRoot root, const std::string& key, const std::string& name) {

@@ -8,22 +8,47 @@
 // A terminal smaller than the grid shows the part of it that holds the
 // cursor, with whole characters only. SIGHUP and SIGTERM close the window.
 #include <curses.h>
+#include <termios.h>
 #include <locale.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "runtime/platform/display.h"
 #include "runtime/platform/encoding.h"
+#include "runtime/platform/fatal_signal.h"
 
 namespace platform {
 namespace {
 
 volatile sig_atomic_t closeRequested = 0;
 void OnCloseSignal(int) { closeRequested = 1; }
+
+// The terminal as it was before the display took it, and the bytes that
+// leave the full-screen mode, made ready for a fatal signal's report.
+struct termios savedTerminal;
+bool terminalSaved = false;
+char leaveScreen[128];
+size_t leaveScreenSize = 0;
+
+void RestoreTerminal() {
+  if (terminalSaved) tcsetattr(0, TCSANOW, &savedTerminal);
+  if (leaveScreenSize) (void)!write(1, leaveScreen, leaveScreenSize);
+}
+
+// The terminal's own sequence for a capability, appended to leaveScreen.
+void AddLeaveSequence(const char* capability) {
+  const char* s = tigetstr(const_cast<char*>(capability));
+  if (!s || s == reinterpret_cast<const char*>(-1)) return;
+  const size_t n = std::strlen(s);
+  if (leaveScreenSize + n >= sizeof leaveScreen) return;
+  std::memcpy(leaveScreen + leaveScreenSize, s, n);
+  leaveScreenSize += n;
+}
 
 // The nearest of the terminal's colours for the screen's 16.
 int CursesColor(const Rgb& c) {
@@ -67,7 +92,11 @@ class TerminalDisplay : public Display {
     window_ = window;
     if (started_) return;
     setlocale(LC_ALL, "");
+    terminalSaved = tcgetattr(0, &savedTerminal) == 0;
     initscr();
+    leaveScreenSize = 0;
+    for (const char* capability : {"sgr0", "cnorm", "rmcup"}) AddLeaveSequence(capability);
+    SetTerminalRestore(RestoreTerminal);
     raw();
     noecho();
     keypad(stdscr, TRUE);
@@ -87,6 +116,7 @@ class TerminalDisplay : public Display {
 
   void Close() override {
     if (!started_) return;
+    SetTerminalRestore(nullptr);
     endwin();
     started_ = false;
   }

@@ -90,11 +90,56 @@ TEST(TerminalDisplay, NarrowTerminalDrawsWholeCharacters) {
   }
 }
 
+// A fatal signal in the terminal display gives the terminal back as it was.
+TEST(TerminalDisplay, FatalSignalGivesTheTerminalBack) {
+  if (!e2e::Have("tmux")) GTEST_SKIP() << "tmux is not installed";
+  char file[] = "/tmp/tessel-stty-XXXXXX";
+  int fd = mkstemp(file);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  const std::string session = "tessel-e2e-crash-" + std::to_string(getpid());
+  std::string start = "tmux new-session -d -s " + session + " -x 80 -y 24 \"TESSEL_DISPLAY=terminal " + kProgram +
+                      " crash; stty -a > " + file + "; sleep 5\"";
+  ASSERT_EQ(std::system(start.c_str()), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  (void)!std::system(("tmux send-keys -t " + session + " x Enter").c_str());
+  std::string modes;
+  for (int i = 0; i < 50 && modes.empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    modes = e2e::RunProgram(std::string("cat ") + file, "").out;
+  }
+  (void)!std::system(("tmux kill-session -t " + session + " 2>/dev/null").c_str());
+  unlink(file);
+  EXPECT_NE(modes.find(" echo "), std::string::npos) << modes;
+  EXPECT_NE(modes.find(" icanon "), std::string::npos) << modes;
+}
+
 // Alt with a letter is a system key: it types nothing.
 TEST(TerminalDisplay, AltLetterTypesNothing) {
   if (!e2e::Have("tmux")) GTEST_SKIP() << "tmux is not installed";
   std::string screen = TmuxSession(80, 24, "M-a b M-x c M-BSpace M-Left M-Enter d Enter", "[5]");
   EXPECT_NE(screen.find("こんにちは、bcdさん"), std::string::npos) << screen;
+}
+
+// A fatal signal: a line on standard error, the X* values added to the store
+// (everything else in it kept), then the signal's own end.
+TEST(StreamDisplay, FatalSignalIsReportedAndRecorded) {
+  char dir[] = "/tmp/tessel-e2e-fatal-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string store = std::string(dir) + "/tessel/registry.reg";
+  (void)!std::system(("mkdir " + std::string(dir) + "/tessel && printf 'Windows Registry Editor Version 5.00\r\n; mine\r\n' > " +
+                      store).c_str());
+  e2e::Run r = e2e::RunProgram(std::string("XDG_CONFIG_HOME=") + dir + " TESSEL_DISPLAY=stream " + kProgram + " crash",
+                               "x\n");
+  EXPECT_TRUE(r.exitCode == 128 + 11 || r.exitCode == -1) << r.exitCode;  // ended by SIGSEGV
+  EXPECT_NE(r.err.find(": 続行不可能なエラーが発生しました MAIN.BAS [130行]\n"), std::string::npos) << r.err;
+  e2e::Run saved = e2e::RunProgram("cat " + store, "");
+  EXPECT_EQ(saved.out.rfind("Windows Registry Editor Version 5.00\r\n; mine\r\n", 0), 0u) << saved.out;
+  for (const char* value : {"\"XMODL\"=\"MAIN.BAS\"", "\"XLINE\"=dword:00000082", "\"XMODE\"=\"独立型\"",
+                            "\"XRTL\"=\"V6.30 L10 U002+1\"", "\"XCODE\"=dword:0000000b"})
+    EXPECT_NE(saved.out.find(value), std::string::npos) << value << "\n" << saved.out;
+  EXPECT_EQ(e2e::RunProgram(std::string("ls -A ") + dir + "/tessel", "").out, "registry.reg\nregistry.reg.lock\n");
+  (void)!std::system((std::string("rm -rf ") + dir).c_str());
 }
 
 TEST(TerminalDisplay, TypedLineInTmux) {

@@ -1,7 +1,9 @@
 // A small program on the run-time for the end-to-end tests of the displays:
 // it prints a prompt, reads a line, prints it back and ends. With the
 // argument "error" it ends in a run-time error after the line; with "loop"
-// it computes until its window is closed.
+// it computes until its window is closed; with "crash" it ends by SIGSEGV
+// after the line.
+#include <csignal>
 #include <cstring>
 #include <string>
 
@@ -34,6 +36,10 @@ int main(int argc, char** argv) {
     if (mode == "error") {
       basic::Stmt(120);
       rt::RaiseError(5, 0x9A01);
+    }
+    if (mode == "crash") {
+      basic::Stmt(130);
+      raise(SIGSEGV);
     }
     basic::Stmt(40);
     basic::End();

@@ -110,4 +110,31 @@ TEST_F(Repro, FullDiskDuringTheSave) {
   EXPECT_EQ(Slurp(folder + "/kept.txt").substr(0, 5), " 495 ");
 }
 
+// Twelve failing runs of both programs at once, all recording their error in
+// one store: the record is one run's whole record, and the rest of the store
+// (a comment, another program's key) is still there.
+TEST_F(Repro, ConcurrentFailingRunsKeepWholeRecords) {
+  const std::string config = folder + "/config";
+  ASSERT_EQ(std::system(("mkdir -p " + config + "/tessel && printf '%s' 'Windows Registry Editor Version 5.00\n"
+                         "; mine\n\n[HKEY_CURRENT_USER\\Software\\Other]\n\"Keep\"=\"me\"\n' > " +
+                         config + "/tessel/registry.reg").c_str()),
+            0);
+  std::ofstream(folder + "/in_equation") << "y\nm\n(a+b+c+d+e+f+g+h+i+j)(a)\n";
+  std::ofstream(folder + "/in_polymul") << "y\n-1\n";
+  std::string runs;
+  for (int i = 0; i < 6; ++i)
+    runs += kEquation + " < in_equation >/dev/null 2>&1 & " + kPolymul + " < in_polymul >/dev/null 2>&1 & ";
+  ASSERT_EQ(std::system(("cd " + folder + " && export XDG_CONFIG_HOME=" + config + " TESSEL_DISPLAY=stream && " +
+                         "{ " + runs + "wait; }").c_str()),
+            0);
+  const std::string store = Slurp(config + "/tessel/registry.reg");
+  EXPECT_EQ(store.rfind("Windows Registry Editor Version 5.00\n; mine\n\n[HKEY_CURRENT_USER\\Software\\Other]\n"
+                        "\"Keep\"=\"me\"\n", 0), 0u) << store;
+  const bool equation = store.find("\"LINE\"=dword:00000823\n\"CODE\"=dword:00000009\n\"FUNC\"=dword:000000bf\n"
+                                   "\"INFO\"=dword:00000002\n") != std::string::npos;
+  const bool polymul = store.find("\"LINE\"=dword:0000002a\n\"CODE\"=dword:00000005\n\"FUNC\"=dword:00000010\n"
+                                  "\"INFO\"=dword:00000003\n") != std::string::npos;
+  EXPECT_TRUE(equation != polymul) << store;
+}
+
 }  // namespace

@@ -1,6 +1,8 @@
 // The error report: what the screen shows, the record in the store, the
 // message library and help.
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -113,6 +115,41 @@ TEST_F(ErrorReport, MessageLibraryTextFollowsTheErrorLine) {
   RunFailing(d);
   EXPECT_NE(drawn.find(rt::test::Cp932("エラー[5]\r\nIllegal function call\r\n任意のキー")), std::string::npos)
       << drawn;
+}
+
+// The message library is loaded only from an absolute folder that, with the
+// library in it, belongs to this user or root and no one else can write.
+TEST_F(ErrorReport, TheMessageLibraryOnlyFromATrustedFolder) {
+  const std::string folder = config + "/lib";
+  const std::string library = folder + "/T5Q0RE63.DLL";
+  ASSERT_EQ(std::system(("mkdir -m 755 " + folder + " && cp " MESSAGE_LIBRARY_DIR "T5Q0RE63.DLL " + library +
+                         " && chmod 755 " + library).c_str()),
+            0);
+  auto lookup = [](const std::string& dir) {
+    platform::RegistrySetString(RegistryRoot::CurrentUser, kEnvKey, "TESSEL", dir);
+    std::string text;
+    return LookupErrorText(5, text) && text == "Illegal function call";
+  };
+  EXPECT_TRUE(lookup(folder));
+  EXPECT_TRUE(lookup(folder + "/"));
+  EXPECT_FALSE(lookup("."));  // relative: the current folder is anyone's
+  EXPECT_FALSE(lookup(""));   // not a bare name searched on the library path
+  ASSERT_EQ(chdir(folder.c_str()), 0);
+  EXPECT_FALSE(lookup("."));
+  ASSERT_EQ(chdir("/"), 0);
+  chmod(library.c_str(), 0777);
+  EXPECT_FALSE(lookup(folder));  // a library anyone can change
+  chmod(library.c_str(), 0755);
+  chmod(folder.c_str(), 0777);
+  EXPECT_FALSE(lookup(folder));  // a folder where anyone can put one
+  chmod(folder.c_str(), 0755);
+  if (getuid() == 0) {
+    ASSERT_EQ(chown(library.c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(lookup(folder));  // another user's library
+    ASSERT_EQ(chown(library.c_str(), 0, 0), 0);
+  }
+  ASSERT_EQ(std::system(("mv " + library + " " + folder + "/real.so && ln -s real.so " + library).c_str()), 0);
+  EXPECT_FALSE(lookup(folder));  // a link is not followed
 }
 
 TEST_F(ErrorReport, MapLastErrorRecordsTheCode) {

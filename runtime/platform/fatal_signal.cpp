@@ -1,0 +1,194 @@
+#include "runtime/platform/fatal_signal.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "runtime/platform/encoding.h"
+#include "runtime/platform/registry_file.h"
+#include "runtime/platform/registry_store.h"
+#include "runtime/platform/registry_text.h"
+
+namespace platform {
+namespace {
+
+// Everything the handler reads, made ready in advance. Fixed buffers: the
+// handler allocates nothing.
+struct Prepared {
+  bool installed = false;
+  FatalWhere where = nullptr;
+  char message[1024];    // "caption: text before the module" (UTF-8)
+  size_t messageSize = 0;
+  char unknown[128];
+  char lineEnd[64];
+  char folder[4096], store[4096], lock[4096], temporary[4096];
+  char key[256];
+  char mode[128], version[128];  // written forms
+};
+Prepared prepared;
+void (*terminalRestore)() = nullptr;
+
+constexpr size_t kStoreCapacity = 1 << 20;
+char storeText[kStoreCapacity];
+char editedText[kStoreCapacity + 4096];
+alignas(16) char alternateStack[64 * 1024];
+
+bool Copy(char* to, size_t capacity, const std::string& from) {
+  if (from.size() >= capacity) return false;
+  std::memcpy(to, from.c_str(), from.size() + 1);
+  return true;
+}
+
+void Put(const char* p, size_t n) {
+  while (n > 0) {
+    ssize_t w = write(2, p, n);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return;
+    p += w;
+    n -= static_cast<size_t>(w);
+  }
+}
+
+// The decimal digits of v into out (at least one); their count.
+size_t Decimal(unsigned v, char* out) {
+  char digits[16];
+  size_t n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v);
+  for (size_t i = 0; i < n; ++i) out[i] = digits[n - 1 - i];
+  return n;
+}
+
+// "dword:%08x" into out (15 bytes).
+void DwordText(uint32_t v, char* out) {
+  std::memcpy(out, "dword:", 6);
+  for (int i = 0; i < 8; ++i) out[6 + i] = "0123456789abcdef"[(v >> (28 - 4 * i)) & 15];
+}
+
+// "\"name\"" with '\' and '"' escaped, into out; its length, or 0.
+size_t QuotedText(const char* text, char* out, size_t capacity) {
+  size_t n = 0;
+  out[n++] = '"';
+  for (const char* p = text; *p; ++p) {
+    if (n + 4 >= capacity) return 0;
+    if (*p == '\\' || *p == '"') out[n++] = '\\';
+    out[n++] = *p;
+  }
+  out[n++] = '"';
+  return n;
+}
+
+size_t Length(const char* s) { return std::strlen(s); }
+
+void RecordInStore(const char* module, unsigned line, uint32_t address, int sig) {
+  if (!prepared.store[0]) return;  // no store for this user
+  char modl[300], xline[16], xaddr[16], xcode[16];
+  size_t modlSize = QuotedText(module, modl, sizeof modl);
+  if (!modlSize) return;
+  DwordText(line & 0xFFFF, xline);
+  DwordText(address, xaddr);
+  DwordText(static_cast<uint32_t>(sig), xcode);
+  const StoreValue values[] = {
+      {{"XMODL", 5}, {modl, modlSize}},
+      {{"XLINE", 5}, {xline, 14}},
+      {{"XMODE", 5}, {prepared.mode, Length(prepared.mode)}},
+      {{"XRTL", 4}, {prepared.version, Length(prepared.version)}},
+      {{"XADDR", 5}, {xaddr, 14}},
+      {{"XCODE", 5}, {xcode, 14}},
+  };
+  mkdir(prepared.folder, 0700);
+  int lock = LockStore(prepared.lock);
+  if (lock < 0) return;
+  mode_t mode;
+  long size = ReadStore(prepared.store, storeText, sizeof storeText, mode);
+  if (size >= 0) {
+    size_t n = EditStoreText({storeText, static_cast<size_t>(size)}, {prepared.key, Length(prepared.key)}, values,
+                             sizeof values / sizeof values[0], editedText, sizeof editedText);
+    int fd = n ? open(prepared.temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600) : -1;
+    if (fd >= 0) ReplaceStore(prepared.store, fd, prepared.temporary, editedText, n, mode);
+  }
+  ReleaseStore(lock);
+}
+
+void OnFatalSignal(int sig, siginfo_t* info, void*) {
+  const int saved = errno;
+  if (terminalRestore) terminalRestore();
+  const char* module = nullptr;
+  unsigned line = 0;
+  if (prepared.where) prepared.where(&module, &line);
+  if (!module) module = prepared.unknown;
+  // "caption: message MAIN.BAS [12" and the end of the line.
+  char number[16];
+  Put(prepared.message, prepared.messageSize);
+  Put(module, Length(module));
+  Put(" [", 2);
+  Put(number, Decimal(line & 0xFFFF, number));
+  Put(prepared.lineEnd, Length(prepared.lineEnd));
+  Put("\n", 1);
+  const uint32_t address =
+      info ? static_cast<uint32_t>(reinterpret_cast<uintptr_t>(info->si_addr)) : 0xFFFFFFFFu;
+  RecordInStore(module, line, address, sig);
+  errno = saved;
+  // Then the signal's own end: the handler was reset when it was entered.
+  raise(sig);
+}
+
+}  // namespace
+
+void SetTerminalRestore(void (*restore)()) { terminalRestore = restore; }
+
+void InstallFatalSignalReport(const FatalReport& report, FatalWhere where) {
+  prepared.where = where;
+  const std::string message = report.caption + ": " + report.message;
+  prepared.messageSize = std::min(message.size(), sizeof prepared.message);
+  std::memcpy(prepared.message, message.data(), prepared.messageSize);
+  Copy(prepared.unknown, sizeof prepared.unknown, report.unknownModule);
+  Copy(prepared.lineEnd, sizeof prepared.lineEnd, report.lineEnd);
+  prepared.store[0] = '\0';
+  const std::string store = RegistryPath(RegistryRoot::CurrentUser);
+  const std::string key = RegistryKeyPath(RegistryRoot::CurrentUser, report.key);
+  if (!store.empty()) {
+    // The store's file where it will be replaced (through a link, the file it
+    // leads to), and a temporary name no one can have made in advance: it is
+    // created exclusively, and never through a link.
+    char resolved[4096];
+    const std::string target = realpath(store.c_str(), resolved) ? std::string(resolved) : store;
+    const std::string folder = target.substr(0, target.rfind('/'));
+    uint64_t random = 0;
+    if (getrandom(&random, sizeof random, GRND_NONBLOCK) != sizeof random) random = reinterpret_cast<uintptr_t>(&random);
+    char unique[64];
+    std::snprintf(unique, sizeof unique, "/.registry.fatal.%d.%016llx", static_cast<int>(getpid()),
+                  static_cast<unsigned long long>(random));
+    bool ok = Copy(prepared.folder, sizeof prepared.folder, folder) &&
+              Copy(prepared.store, sizeof prepared.store, target) &&
+              Copy(prepared.lock, sizeof prepared.lock, store + ".lock") &&
+              Copy(prepared.temporary, sizeof prepared.temporary, folder + unique) &&
+              Copy(prepared.key, sizeof prepared.key, key) &&
+              Copy(prepared.mode, sizeof prepared.mode, RegistryStringText(report.mode)) &&
+              Copy(prepared.version, sizeof prepared.version, RegistryStringText(report.version));
+    if (!ok) prepared.store[0] = '\0';
+  }
+  if (prepared.installed) return;
+  prepared.installed = true;
+  stack_t stack{};
+  stack.ss_sp = alternateStack;
+  stack.ss_size = sizeof alternateStack;
+  sigaltstack(&stack, nullptr);  // a stack overflow still gets its report
+  struct sigaction action {};
+  action.sa_sigaction = OnFatalSignal;
+  action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL}) sigaction(sig, &action, nullptr);
+}
+
+}  // namespace platform

@@ -1,0 +1,31 @@
+// The last word of a process that a fatal signal (SIGSEGV and the like) ends:
+// the terminal put back, a line on standard error, the X* values in the
+// user's registry store, then the signal's own end. Everything it needs is
+// prepared when it is installed; the handler itself makes only
+// async-signal-safe calls (open, read, write, rename, flock) on ready bytes.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+struct FatalReport {
+  std::string caption;        // the main window's title (UTF-8)
+  std::string message;        // the text before the module's name (UTF-8)
+  std::string lineEnd;        // what follows the line number (UTF-8)
+  std::string unknownModule;  // the module's name when there is none (UTF-8)
+  std::string mode, version;  // the values of XMODE and XRTL (CP932)
+  std::string key;            // the store's key of the error record
+};
+
+// Where the program stands when the signal comes: the module's name (or
+// null) and the line. Must be async-signal-safe.
+using FatalWhere = void (*)(const char** module, unsigned* line);
+
+void InstallFatalSignalReport(const FatalReport& report, FatalWhere where);
+
+// A display that changed the terminal registers how to put it back, with
+// async-signal-safe calls only; null when it has nothing to put back.
+void SetTerminalRestore(void (*restore)());
+
+}  // namespace platform
