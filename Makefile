@@ -2,7 +2,7 @@
 PROGRAM ?= equation
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test sanitize bench clean
+.PHONY: all deps build run test sanitize bench fuzz clean
 
 all: build
 
@@ -28,10 +28,17 @@ sanitize: deps
 	@cmake --build build-sanitize -j $(JOBS)
 	@ctest --test-dir build-sanitize --output-on-failure -j $(JOBS)
 
+# The libFuzzer targets (clang), each for FUZZ_SECONDS seconds.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@cmake --preset fuzz >/dev/null
+	@cmake --build build-fuzz -j $(JOBS)
+	@bash tests/fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
+
 bench: deps
 	@cmake --preset bench >/dev/null
 	@cmake --build build-bench -j $(JOBS)
 	@for b in build-bench/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
 
 clean:
-	rm -rf build build-sanitize build-bench
+	rm -rf build build-sanitize build-bench build-fuzz

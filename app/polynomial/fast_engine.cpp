@@ -34,7 +34,6 @@ namespace poly {
 namespace {
 
 using u128 = unsigned __int128;
-constexpr u128 kNoRow = ~u128{0};
 constexpr int kPollEvery = 1 << 16;
 
 // Keeps the window served during long work.

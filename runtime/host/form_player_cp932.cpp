@@ -10,7 +10,6 @@ namespace {
 
 constexpr int kCodeWindow = 1014;  // maps to "ウィンドウをオープンできません"
 constexpr int kCodeSystem = 27;
-constexpr int kCodeMemory = 7;
 
 // Reads operands within the stream's bounds.
 class Reader {

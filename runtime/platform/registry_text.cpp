@@ -57,11 +57,14 @@ bool ValueNamed(Bytes s, const Line& l, Bytes name, size_t& written) {
 
 bool IsValueLine(Bytes s, const Line& l) { return l.end > l.begin && s.data[l.begin] == '"'; }
 
-// The end of a value's lines: a line ending in "\" continues on the next.
+// The end of a value's lines: a line ending in "\" continues on the next
+// when that one is indented, as a long hex value is written.
 size_t EntryEnd(Bytes s, Line l) {
   while (l.end > l.begin && s.data[l.end - 1] == '\\') {
     Line next;
-    if (!NextLine(s, l.next, next)) break;
+    if (!NextLine(s, l.next, next) || next.end == next.begin ||
+        (s.data[next.begin] != ' ' && s.data[next.begin] != '\t'))
+      break;
     l = next;
   }
   return l.next;

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "engine_harness.h"
+#include "runtime/core/test_host.h"
 
 namespace poly::test {
 namespace {

@@ -5,6 +5,7 @@
 #include "app/polynomial/mark_pacer.h"
 
 #include "engine_harness.h"
+#include "runtime/core/test_host.h"
 
 namespace poly::test {
 namespace {

@@ -10,7 +10,7 @@
 #include "app/expander/parser.h"
 #include "app/polynomial/polynomial.h"
 #include "app/polynomial/term_text.h"
-#include "runtime/core/test_host.h"
+#include "support/recording_host.h"
 
 namespace poly::test {
 

@@ -94,6 +94,19 @@ TEST_F(Store, ReplacesValuesWhereTheyStand) {
   EXPECT_EQ(RegistryGetString(RegistryRoot::CurrentUser, kKey, "OTHER"), "kept");
 }
 
+// A value continued on a line that is not indented does not continue: a
+// value after it (or a key) is its own, also when it is added after it.
+TEST_F(Store, OnlyIndentedLinesContinueAValue) {
+  const std::string head = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\" + kKey + "]\n";
+  Put(head + "\"BLOB\"=hex:01,\\\n[HKEY_CURRENT_USER\\Next]\n\"X\"=\"y\"\n");
+  ASSERT_TRUE(Record(4));
+  EXPECT_EQ(RegistryGetDword(RegistryRoot::CurrentUser, kKey, "CODE"), 4u);
+  EXPECT_EQ(RegistryGetString(RegistryRoot::CurrentUser, "Next", "X"), "y");
+  Put(head + "\"BLOB\"=hex:01,\\\n");  // the store ends in the middle of a value
+  ASSERT_TRUE(Record(5));
+  EXPECT_EQ(RegistryGetString(RegistryRoot::CurrentUser, kKey, "MODL"), "M5");
+}
+
 // A key written twice: its first copy is read and written, the second kept.
 TEST_F(Store, TheFirstCopyOfADuplicatedKey) {
   for (const char* file : {"/registry_duplicate_key.reg", "/registry_fuzz_duplicate_key.reg"}) {
