@@ -133,6 +133,21 @@ TEST_F(Store, KeepsALink) {
   EXPECT_NE(Slurp(elsewhere).find("\"CODE\"=dword:00000001"), std::string::npos);
 }
 
+// The new store is a file made for it alone: a link planted where a
+// temporary file of the store could be looked for leads nowhere.
+TEST_F(Store, ATemporaryNameCannotBeRedirected) {
+  const std::string victim = folder.path() + "/victim";
+  std::ofstream(victim) << "precious";
+  for (const std::string& name : {path + ".tmp" + std::to_string(getpid()), path + ".tmp", path + ".new"})
+    ASSERT_EQ(symlink(victim.c_str(), name.c_str()), 0);
+  ASSERT_TRUE(Record(6));
+  EXPECT_EQ(Slurp(victim), "precious");
+  struct stat st;
+  ASSERT_EQ(lstat(path.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(RegistryGetDword(RegistryRoot::CurrentUser, kKey, "CODE"), 6u);
+}
+
 // A store that cannot be read is never replaced, and one that cannot be
 // written stays as it was, without a temporary file left beside it.
 TEST_F(Store, NothingIsLostWhenItCannotBeReadOrWritten) {
