@@ -61,26 +61,12 @@ std::map<int, Replacement>& Replacements() {
 
 uint32_t OpenError(const std::string& name) { return errno == ENOENT ? MissingFileError(name) : WindowsError(errno); }
 
-// The file a name leads to, following links (a link that leads nowhere yet
-// gives the name it leads to, where the file will be made).
-std::string Target(const std::string& name) {
-  char resolved[PATH_MAX];
-  if (realpath(name.c_str(), resolved)) return resolved;
-  char link[PATH_MAX];
-  ssize_t n = readlink(name.c_str(), link, sizeof link - 1);
-  if (n <= 0) return name;
-  link[n] = '\0';
-  if (link[0] == '/') return link;
-  size_t slash = name.rfind('/');
-  return slash == std::string::npos ? std::string(link) : name.substr(0, slash + 1) + link;
-}
-
 // Output that replaces the file `name`: a new temporary file in the target's
 // folder, with the mode (and, where allowed, the owner) of the file it
 // replaces. An existing file that may not be written is refused as opening
 // it for writing would be.
 int OpenReplacement(const std::string& name, uint32_t& error) {
-  const std::string target = Target(name);
+  const std::string target = LinkTarget(name);
   struct stat old;
   const bool exists = stat(target.c_str(), &old) == 0;
   if (exists && access(target.c_str(), W_OK) != 0) {
@@ -224,6 +210,18 @@ void AbandonFile(int fd) {
   if (it == Replacements().end()) return;
   unlink(it->second.temporary.c_str());
   Replacements().erase(it);
+}
+
+std::string LinkTarget(const std::string& name) {
+  char resolved[PATH_MAX];
+  if (realpath(name.c_str(), resolved)) return resolved;
+  char link[PATH_MAX];
+  ssize_t n = readlink(name.c_str(), link, sizeof link - 1);
+  if (n <= 0) return name;
+  link[n] = '\0';
+  if (link[0] == '/') return link;
+  size_t slash = name.rfind('/');
+  return slash == std::string::npos ? std::string(link) : name.substr(0, slash + 1) + link;
 }
 
 std::string FullPath(const std::string& cp932Name) {

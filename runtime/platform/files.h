@@ -36,6 +36,9 @@ bool CloseFile(int fd, uint32_t& error);
 void AbandonFile(int fd);
 // The full path of a name, in CP932.
 std::string FullPath(const std::string& cp932Name);
+// The file a path (UTF-8) leads to, following links; for a link that leads
+// nowhere yet, the name it leads to (where such a file would be made).
+std::string LinkTarget(const std::string& utf8Path);
 
 // A directory search over the entries that match a pattern with the
 // wildcards * and ? (a name without wildcards matches itself).

@@ -12,6 +12,7 @@
 
 #include "runtime/platform/encoding.h"
 #include "runtime/platform/file_faults.h"
+#include "runtime/platform/files.h"
 #include "runtime/platform/registry_file.h"
 #include "runtime/platform/registry_text.h"
 
@@ -56,19 +57,6 @@ std::string PasswordHome() {
   return found->pw_dir;
 }
 
-// The file a name leads to, following links (a link that leads nowhere yet
-// gives the name it leads to).
-std::string Target(const std::string& name) {
-  char resolved[PATH_MAX];
-  if (realpath(name.c_str(), resolved)) return resolved;
-  char link[PATH_MAX];
-  ssize_t n = readlink(name.c_str(), link, sizeof link - 1);
-  if (n <= 0) return name;
-  link[n] = '\0';
-  if (link[0] == '/') return link;
-  return name.substr(0, name.rfind('/') + 1) + link;
-}
-
 // Makes the folders of a path that are missing (the user's own: 0700).
 void MakeFolders(const std::string& path) {
   const std::string dir = path.substr(0, path.rfind('/'));
@@ -98,7 +86,7 @@ bool Write(RegistryRoot root, const std::string& key,
   MakeFolders(path);
   const int lock = LockStore((path + ".lock").c_str());
   if (lock < 0) return false;
-  const std::string target = Target(path);
+  const std::string target = LinkTarget(path);
   std::string text;
   mode_t mode;
   bool ok = Load(target, text, mode);

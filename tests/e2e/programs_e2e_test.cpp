@@ -9,6 +9,7 @@
 #include <string>
 
 #include "process.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -36,12 +37,6 @@ const std::string kRecognition = "認識がうまくいかなかったので、�
 
 class Programs : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char dir[] = "/tmp/tessel-programs-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    folder = dir;
-  }
-  void TearDown() override { (void)!std::system(("rm -rf " + folder).c_str()); }
 
   e2e::Run Run(const std::string& program, const std::string& input) {
     return e2e::RunProgram("cd " + folder + " && XDG_CONFIG_HOME=" + folder + "/config TESSEL_DISPLAY=stream " +
@@ -59,7 +54,8 @@ class Programs : public ::testing::Test {
   }
   bool Exists(const std::string& name) { return access((folder + "/" + name).c_str(), F_OK) == 0; }
 
-  std::string folder;
+  test_support::TempFolder scratch{"tessel-programs", false};
+  const std::string folder = scratch.path();
 };
 
 TEST_F(Programs, EquationSavesTheArrayForm) {

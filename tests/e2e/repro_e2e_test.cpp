@@ -10,6 +10,7 @@
 #include <string>
 
 #include "process.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -19,12 +20,6 @@ const std::string kRepro = REPRO_DIR;
 
 class Repro : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char dir[] = "/tmp/tessel-repro-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    folder = dir;
-  }
-  void TearDown() override { (void)!std::system(("rm -rf " + folder).c_str()); }
 
   // Runs the program in the folder with the input file on standard input.
   e2e::Run Run(const std::string& program, const std::string& inputFile) {
@@ -42,7 +37,8 @@ class Repro : public ::testing::Test {
     ASSERT_EQ(std::system(("cp " + kRepro + "/" + repro + "/* " + folder + "/ && chmod u+w " + folder + "/*").c_str()), 0);
   }
 
-  std::string folder;
+  test_support::TempFolder scratch{"tessel-repro", false};
+  const std::string folder = scratch.path();
 };
 
 // A NUL byte typed is no key: it used to end the program as if its window

@@ -1,5 +1,6 @@
-// A fresh folder under /tmp that in-process tests work in: made and entered
-// on construction, left and removed with everything in it on destruction.
+// A fresh folder under /tmp for a test: made (and, unless asked otherwise,
+// entered) on construction, left and removed with everything in it on
+// destruction.
 #pragma once
 
 #include <stdlib.h>
@@ -12,14 +13,14 @@ namespace test_support {
 
 class TempFolder {
  public:
-  explicit TempFolder(const char* prefix) {
+  explicit TempFolder(const char* prefix, bool enter = true) : entered_(enter) {
     std::string pattern = std::string("/tmp/") + prefix + "-XXXXXX";
-    if (!mkdtemp(pattern.data()) || chdir(pattern.c_str()) != 0)
+    if (!mkdtemp(pattern.data()) || (enter && chdir(pattern.c_str()) != 0))
       throw std::runtime_error("no temporary folder " + pattern);
     path_ = pattern;
   }
   ~TempFolder() {
-    (void)!chdir("/");
+    if (entered_) (void)!chdir("/");
     (void)!std::system(("rm -rf '" + path_ + "'").c_str());
   }
   TempFolder(const TempFolder&) = delete;
@@ -28,6 +29,7 @@ class TempFolder {
 
  private:
   std::string path_;
+  bool entered_;
 };
 
 }  // namespace test_support

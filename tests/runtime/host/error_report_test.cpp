@@ -12,6 +12,7 @@
 #include "runtime/host/error_report.h"
 #include "runtime/host/host.h"
 #include "runtime/platform/registry_store.h"
+#include "support/temp_folder.h"
 
 namespace host {
 namespace {
@@ -20,23 +21,16 @@ using platform::RegistryRoot;
 
 class ErrorReport : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char dir[] = "/tmp/tessel-config-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    config = dir;
-    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-  }
-  void TearDown() override {
-    (void)!std::system(("rm -rf " + config).c_str());
-    unsetenv("XDG_CONFIG_HOME");
-  }
+  void SetUp() override { setenv("XDG_CONFIG_HOME", config.c_str(), 1); }
+  void TearDown() override { unsetenv("XDG_CONFIG_HOME"); }
   std::string Store() {
     std::ifstream in(platform::RegistryPath(RegistryRoot::CurrentUser));
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
   }
-  std::string config;
+  test_support::TempFolder scratch{"tessel-config", false};
+  const std::string config = scratch.path();
 };
 
 class Scripted : public platform::Display {

@@ -6,50 +6,14 @@
 
 #include "runtime/core/test_host.h"
 #include "runtime/host/form_player.h"
+#include "support/fake_form_host.h"
 
 namespace host {
 namespace {
 
 using rt::test::Cp932;
 
-class FakeHost : public FormHost {
- public:
-  bool ClassExists(const std::string& name) override {
-    for (auto& c : classes)
-      if (c == name) return true;
-    return false;
-  }
-  bool RegisterClass(const std::string& name, void*) override {
-    classes.push_back(name);
-    return true;
-  }
-  uint32_t CreateWindow(int kind, const std::string& cls, uint32_t parent, uint32_t, uint32_t) override {
-    FormWindow w;
-    w.kind = kind;
-    w.className = cls;
-    w.parent = parent;
-    windows.push_back(w);
-    return static_cast<uint32_t>(windows.size());
-  }
-  FormWindow* WindowRecord(uint32_t h) override { return h >= 1 && h <= windows.size() ? &windows[h - 1] : nullptr; }
-  int64_t SendMessage(uint32_t, uint32_t message, uint64_t, int64_t) override {
-    sent.push_back(message);
-    return 0;
-  }
-  void* LookupSymbol(const std::string& name) override {
-    looked.push_back(name);
-    return name == "$PbMainWndProc" || name == bindable ? this : nullptr;
-  }
-  void MessageBox(const std::string& caption, const std::string& text) override {
-    boxes.push_back(caption + "|" + text);
-  }
-  std::pair<int, int> FullWindowSize(uint32_t) override { return {648, 466}; }
-
-  std::vector<std::string> classes, looked, boxes;
-  std::vector<FormWindow> windows;
-  std::vector<uint32_t> sent;
-  std::string bindable;
-};
+using FakeHost = test_support::FakeFormHost;
 
 struct Played {
   uint32_t form = 0;
