@@ -32,30 +32,27 @@ CellColors ColorsOf(int colorNumber, int attribute, int backColor) {
   return {text, back, false};
 }
 
-namespace {
-bool WindowReachable() {
-  const char* x = std::getenv("DISPLAY");
-  const char* w = std::getenv("WAYLAND_DISPLAY");
-  return (x && *x) || (w && *w);
-}
-}  // namespace
-
-std::unique_ptr<Display> CreateWindowDisplay();  // where the window display is built
-
 std::unique_ptr<Display> CreateDisplay() {
   const char* chosen = std::getenv("TESSEL_DISPLAY");
+  std::string problem;
   if (chosen && *chosen) {
     if (std::strcmp(chosen, "stream") == 0) return CreateStreamDisplay(0, 1);
     if (std::strcmp(chosen, "terminal") == 0) return CreateTerminalDisplay();
     if (std::strcmp(chosen, "window") == 0) {
-      if (auto w = CreateWindowDisplay()) return w;
-      std::fprintf(stderr, "TESSEL_DISPLAY=window: no desktop window can be opened here (no Qt 6 in this build, or no reachable display); using the terminal or the stream\n");
+      if (!DesktopReachable()) problem = "no desktop answers";
+      else if (auto w = CreateWindowDisplay(problem)) return w;
+      std::fprintf(stderr, "TESSEL_DISPLAY=window: no desktop window can be opened here (%s); using the terminal or the stream\n",
+                   problem.c_str());
       return isatty(0) && isatty(1) ? CreateTerminalDisplay() : CreateStreamDisplay(0, 1);
     }
     std::fprintf(stderr, "TESSEL_DISPLAY=%s is not a display (stream, terminal, window)\n", chosen);
   }
-  if (WindowReachable()) {
-    if (auto w = CreateWindowDisplay()) return w;
+  if (DesktopReachable()) {
+    if (auto w = CreateWindowDisplay(problem)) return w;
+    // A module that is there but cannot be loaded is worth a word; one that
+    // is not installed (a server without Qt) is not.
+    if (problem.find("cannot be loaded") != std::string::npos)
+      std::fprintf(stderr, "tessel: %s; using the terminal or the stream\n", problem.c_str());
   }
   if (isatty(0) && isatty(1)) return CreateTerminalDisplay();
   return CreateStreamDisplay(0, 1);

@@ -1,4 +1,6 @@
-// The window display: the text screen in a desktop window (Qt 6 Widgets).
+// The window display: the text screen in a desktop window (Qt 6 Widgets),
+// built as a module of its own that the programs load only when they show a
+// window, so that the other displays start without Qt.
 // The program keeps running on the GUI thread; the window is served only
 // through the run-time's pump: the non-blocking pump processes pending
 // events, the blocking wait waits for the next one.
@@ -17,10 +19,6 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QTimer>
-
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -466,40 +464,12 @@ class WindowDisplay : public Display {
   bool hasPosition_ = false;
 };
 
-// True when a local socket accepts a connection.
-bool Connectable(const std::string& path) {
-  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-  if (fd < 0) return false;
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  close(fd);
-  return ok;
-}
-
-// Whether the desktop the environment names can be reached; Qt ends the
-// process when it cannot open its display, so this is asked first.
-bool DesktopReachable() {
-  const char* qpa = std::getenv("QT_QPA_PLATFORM");
-  if (qpa && *qpa) return true;  // chosen explicitly (offscreen, for example)
-  const char* w = std::getenv("WAYLAND_DISPLAY");
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (w && *w && (w[0] == '/' ? Connectable(w) : runtime && Connectable(std::string(runtime) + "/" + w)))
-    return true;
-  const char* x = std::getenv("DISPLAY");
-  if (!x || !*x) return false;
-  if (x[0] != ':') return true;  // a remote display: let Qt try it
-  std::string number(x + 1);
-  number = number.substr(0, number.find('.'));
-  return Connectable("/tmp/.X11-unix/X" + number);
-}
-
 }  // namespace
 
-std::unique_ptr<Display> CreateWindowDisplay() {
-  if (!DesktopReachable()) return nullptr;
-  return std::make_unique<WindowDisplay>();
-}
-
 }  // namespace platform
+
+// The module's one entry: the window display, made by the program that
+// loaded the module (which checked first that a desktop answers).
+extern "C" __attribute__((visibility("default"))) platform::Display* TesselCreateWindowDisplay() {
+  return new platform::WindowDisplay();
+}

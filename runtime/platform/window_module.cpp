@@ -1,0 +1,83 @@
+// The window display is a module of its own (tessel-window.so, built where Qt
+// 6 is installed): loaded from beside the program, or from lib/tessel beside
+// the folder it is installed in, only when a window is to be shown.
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "runtime/platform/display.h"
+#include "runtime/platform/dynamic_library.h"
+
+namespace platform {
+namespace {
+
+constexpr const char* kModule = "tessel-window.so";
+
+// True when a local socket accepts a connection.
+bool Connectable(const std::string& path) {
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  close(fd);
+  return ok;
+}
+
+// The folder of the running program.
+std::string ProgramFolder() {
+  char path[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return {};
+  path[n] = '\0';
+  std::string folder(path);
+  return folder.substr(0, folder.rfind('/'));
+}
+
+}  // namespace
+
+bool DesktopReachable() {
+  const char* qpa = std::getenv("QT_QPA_PLATFORM");
+  if (qpa && *qpa) return true;  // chosen explicitly (offscreen, for example)
+  const char* w = std::getenv("WAYLAND_DISPLAY");
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (w && *w && (w[0] == '/' ? Connectable(w) : runtime && Connectable(std::string(runtime) + "/" + w)))
+    return true;
+  const char* x = std::getenv("DISPLAY");
+  if (!x || !*x) return false;
+  if (x[0] != ':') return true;  // a remote display: let Qt try it
+  std::string number(x + 1);
+  number = number.substr(0, number.find('.'));
+  return Connectable("/tmp/.X11-unix/X" + number);
+}
+
+std::unique_ptr<Display> CreateWindowDisplay(std::string& problem) {
+  problem.clear();
+  const std::string folder = ProgramFolder();
+  bool present = false;
+  for (const std::string& where : {folder, folder + "/../lib/tessel"}) {
+    if (access((where + "/" + kModule).c_str(), F_OK) != 0) continue;
+    present = true;
+    void* module = LoadTrustedLibrary(where, kModule);
+    using Create = Display* (*)();
+    auto create = reinterpret_cast<Create>(LibrarySymbol(module, "TesselCreateWindowDisplay"));
+    if (!create) {
+      problem = where + "/" + kModule + " cannot be loaded";
+      UnloadLibrary(module);
+      continue;
+    }
+    // Qt stays loaded for the rest of the process: the module is not closed.
+    if (Display* display = create()) return std::unique_ptr<Display>(display);
+  }
+  if (!present) problem = std::string("the window display (") + kModule + ") is not installed beside the program";
+  return nullptr;
+}
+
+}  // namespace platform
