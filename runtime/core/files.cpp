@@ -88,20 +88,22 @@ std::string PrintText(std::string item, int separator) {
     column = host ? host->CursorColumn() : 0;
     width = host ? host->PrintWidth() : 0;
     // TAB: blanks to the next multiple of 8 from the cursor column.
-    std::string expanded;
-    int col = column;
-    for (char c : item) {
-      if (c == '\t') {
-        do {
-          expanded += ' ';
+    if (item.find('\t') != std::string::npos) {
+      std::string expanded;
+      int col = column;
+      for (char c : item) {
+        if (c == '\t') {
+          do {
+            expanded += ' ';
+            ++col;
+          } while (col % 8);
+        } else {
+          expanded += c;
           ++col;
-        } while (col % 8);
-      } else {
-        expanded += c;
-        ++col;
+        }
       }
+      item = std::move(expanded);
     }
-    item = std::move(expanded);
     // An item that does not fit the rest of the line starts a new line.
     if (width != 0 && column != 0 && static_cast<int>(item.size()) > width - column) {
       out += "\r\n";

@@ -103,6 +103,52 @@ bool EndsInLead(const char* p, size_t last) {
 }
 }  // namespace
 
+namespace {
+// True when no byte of the run is a Shift-JIS lead byte: every byte is one
+// cell, so where each lands follows from its place in the run.
+bool SingleWidth(const char* p, size_t length) {
+  const auto* b = reinterpret_cast<const unsigned char*>(p);
+  for (size_t i = 0; i < length; ++i)
+    if (platform::IsLeadByte(b[i])) return false;
+  return true;
+}
+}  // namespace
+
+// A long run of single-width bytes in the scroll region that scrolls the
+// whole region away at least once: only its last lines stay, so they are
+// written straight into the region's rows, and the scrolling that took the
+// rest away is one step. The result is the same as writing it line by line:
+// every row of the region was scrolled in (cleared in the current colours)
+// and then filled from the run.
+bool TextScreen::WriteLongRun(const char* p, size_t length) {
+  TextScreenState& s = state_;
+  if (!fastRuns_ || s.regionLines <= 0 || s.cursorRow < s.regionTop ||
+      s.cursorRow >= s.regionTop + s.regionLines)
+    return false;
+  const size_t width = static_cast<size_t>(s.columns), lines = static_cast<size_t>(s.regionLines);
+  const size_t start = static_cast<size_t>(s.cursorRow - s.regionTop) * width + static_cast<size_t>(s.cursorCol);
+  const size_t end = start + length;
+  const size_t lastLine = end / width;
+  if (lastLine < 2 * lines || !SingleWidth(p, length)) return false;
+  const size_t scrolled = lastLine - (lines - 1);
+  for (size_t k = 0; k < lines; ++k) {
+    const int row = s.regionTop + static_cast<int>(k);
+    ClearRow(row);
+    const size_t line = scrolled + k;
+    const size_t from = line * width - start;  // the run's byte at column 0 of this line
+    const size_t count = line == lastLine ? end % width : width;
+    std::memcpy(MutablePlane(row, 0), p + from, count);
+    std::memset(MutablePlane(row, 1), s.textColor, count);
+    std::memset(MutablePlane(row, 2), s.attribute, count);
+  }
+  if (observer_) observer_(p, length);
+  s.cursorRow = s.regionTop + s.regionLines - 1;
+  s.cursorCol = static_cast<int>(end % width);
+  s.hasScrolled = true;
+  Changed();
+  return true;
+}
+
 void TextScreen::WriteRun(const char* p, size_t length) {
   TextScreenState& s = state_;
   if (s.pendingLead) {
@@ -117,6 +163,7 @@ void TextScreen::WriteRun(const char* p, size_t length) {
       --length;
     }
   }
+  if (WriteLongRun(p, length)) return;
   while (length > 0) {
     const size_t space = static_cast<size_t>(s.columns - s.cursorCol);
     const size_t take = std::min(length, space);

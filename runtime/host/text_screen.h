@@ -70,6 +70,10 @@ class TextScreen : public platform::ScreenSource {
   // A scroll-bar request; true when the view moved.
   bool Scroll(bool vertical, int request, int position);
 
+  // Long runs that scroll the region away are written in one step (the
+  // default); off, every run goes line by line, as the tests compare.
+  void SetLongRunsInOneStep(bool on) { fastRuns_ = on; }
+
   // Receives every byte as it is drawn (the stream display prints them).
   void SetDrawObserver(std::function<void(const char*, size_t)> observer) {
     observer_ = std::move(observer);
@@ -107,11 +111,13 @@ class TextScreen : public platform::ScreenSource {
   void Advance(int columns);
   void NextRow();
   void WriteRun(const char* run, size_t length);
+  bool WriteLongRun(const char* run, size_t length);
   void Changed() { ++version_; }
 
   TextScreenState state_;
   std::vector<uint8_t> buffer_;
   int top_ = 0;  // ring position of row 0
+  bool fastRuns_ = true;
   uint64_t version_ = 0;
   std::function<void(const char*, size_t)> observer_;
 };

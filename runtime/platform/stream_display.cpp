@@ -9,8 +9,10 @@
 //   blocking wait.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "runtime/platform/display.h"
@@ -49,18 +51,25 @@ class StreamDisplay : public Display {
     }
   }
 
+  // Bytes below 0x80 are the same in UTF-8 and are copied as they are; the
+  // others, with the trail byte of each lead byte (and the trail of a lead
+  // byte the converter holds from the last write), go through the converter.
   void TextDrawn(const char* bytes, size_t length) override {
-    std::string utf8 = toUtf8_.Convert(std::string_view(bytes, length));
-    for (char c : utf8) {
-      if (pendingCr_) {
-        pendingCr_ = false;
-        if (c == '\n') {
-          buffer_ += '\n';
-          continue;
-        }
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes);
+    size_t i = 0;
+    while (i < length) {
+      size_t j = i;
+      if (toUtf8_.Pending() || b[i] >= 0x80) {
+        if (toUtf8_.Pending()) ++j;
+        while (j < length && b[j] >= 0x80) j += IsLeadByte(b[j]) ? 2 : 1;
+        j = std::min(j, length);
+        const std::string utf8 = toUtf8_.Convert(std::string_view(bytes + i, j - i));
+        Emit(utf8.data(), utf8.size());
+      } else {
+        while (j < length && b[j] < 0x80) ++j;
+        Emit(bytes + i, j - i);
       }
-      if (c == '\r') pendingCr_ = true;
-      else buffer_ += c;
+      i = j;
     }
     if (buffer_.size() > 65536) Flush();
   }
@@ -86,6 +95,27 @@ class StreamDisplay : public Display {
       if (n == 1) return b;
       if (n < 0 && errno == EINTR) continue;
       return -1;
+    }
+  }
+
+  // Appends UTF-8 text with CR LF as LF and a lone CR dropped.
+  void Emit(const char* p, size_t n) {
+    for (;;) {
+      if (pendingCr_ && n > 0) {
+        pendingCr_ = false;
+        if (*p == '\n') {
+          buffer_ += '\n';
+          ++p;
+          --n;
+        }
+      }
+      const void* cr = std::memchr(p, '\r', n);
+      const size_t run = cr ? static_cast<size_t>(static_cast<const char*>(cr) - p) : n;
+      buffer_.append(p, run);
+      if (!cr) return;
+      pendingCr_ = true;
+      p += run + 1;
+      n -= run + 1;
     }
   }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
 #include <string>
 
 #include "runtime/core/test_host.h"
@@ -101,6 +103,53 @@ TEST(TextScreen, DoubleByteCharacterOnAOneColumnGrid) {
   EXPECT_EQ(Row(s, 1), "b");
   EXPECT_EQ(Row(s, 2), " ");
   EXPECT_EQ(s.CursorRow(), 3);
+}
+
+// Long runs written in one step leave exactly what writing them line by line
+// leaves: every cell of every plane, the cursor, the flags and the bytes the
+// display is given, on random grids, positions, colours and runs.
+TEST(TextScreen, LongRunsInOneStepMatchLineByLine) {
+  std::mt19937 rng(20261209);
+  auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+  const std::string a = Cp932("あ");
+  for (int round = 0; round < 300; ++round) {
+    TextScreen fast, slow;
+    std::string drawnFast, drawnSlow;
+    fast.SetDrawObserver([&](const char* b, size_t n) { drawnFast.append(b, n); });
+    slow.SetDrawObserver([&](const char* b, size_t n) { drawnSlow.append(b, n); });
+    slow.SetLongRunsInOneStep(false);
+    const int columns = 1 + pick(round % 3 == 0 ? 132 : 8), rows = 1 + pick(round % 4 == 0 ? 124 : 6);
+    const std::string fill(static_cast<size_t>(pick(columns * rows * 2)), 'o');
+    for (TextScreen* t : {&fast, &slow}) {
+      t->SetGrid(columns, rows);
+      t->Write(fill);
+    }
+    for (int w = 0; w < 6; ++w) {
+      const int color = pick(16), col = pick(columns), row = pick(rows);
+      std::string run;
+      const int kind = pick(5);
+      const size_t length = kind == 0 ? static_cast<size_t>(pick(10)) : static_cast<size_t>(pick(columns * rows * 8));
+      for (size_t i = 0; i < length; ++i) run += static_cast<char>(kind == 4 && pick(50) == 0 ? '\n' : 'A' + pick(26));
+      if (kind == 3) run.insert(static_cast<size_t>(pick(static_cast<int>(run.size()) + 1)), a);
+      if (kind == 2 && !run.empty()) run.back() = a[0];  // a lead byte waits for its trail byte
+      const bool move = pick(2);
+      for (TextScreen* t : {&fast, &slow}) {
+        t->SetColors(color, 0, 0, 4, 1);
+        if (move) t->SetCursorPos(col, row);
+        t->Write(run);
+      }
+      ASSERT_EQ(fast.CursorColumn(), slow.CursorColumn()) << round;
+      ASSERT_EQ(fast.CursorRow(), slow.CursorRow()) << round;
+      ASSERT_EQ(fast.state().hasScrolled, slow.state().hasScrolled) << round;
+      ASSERT_EQ(fast.state().pendingLead, slow.state().pendingLead) << round;
+      for (int r = 0; r < rows; ++r) {
+        ASSERT_EQ(Row(fast, r), Row(slow, r)) << round << " row " << r;
+        ASSERT_EQ(std::memcmp(fast.RowColors(r), slow.RowColors(r), columns), 0) << round;
+        ASSERT_EQ(std::memcmp(fast.RowAttributes(r), slow.RowAttributes(r), columns), 0) << round;
+      }
+      ASSERT_EQ(drawnFast, drawnSlow) << round;
+    }
+  }
 }
 
 TEST(TextScreen, CopyTextLeavesOutBlankRows) {

@@ -44,13 +44,18 @@ TEST(StreamDisplay, LineEndsAndSplitCharacters) {
     d->TextDrawn("\nz\rw", 4);     // ...which it is here; a lone CR is dropped
     d->TextDrawn(a.data(), 1);     // a lead byte, then its trail byte
     d->TextDrawn(a.data() + 1, 1);
+    // A trail byte in the ASCII range is part of its character, also when it
+    // comes in the next write: ソ is 0x83 0x5C.
+    const std::string so = Utf8ToCp932("ソ"), kana = Utf8ToCp932("ｱ");
+    d->TextDrawn(("1" + so + "2" + kana + "3" + so.substr(0, 1)).data(), 7);
+    d->TextDrawn((so.substr(1) + "\r\n").data(), 3);
     d->Present();
   }
   close(fds[1]);
   char buffer[64];
   ssize_t n = read(fds[0], buffer, sizeof buffer);
   close(fds[0]);
-  EXPECT_EQ(std::string(buffer, n > 0 ? n : 0), "x\ny\nzwあ");
+  EXPECT_EQ(std::string(buffer, n > 0 ? n : 0), "x\ny\nzwあ1ソ2ｱ3ソ\n");
 }
 
 }  // namespace
