@@ -147,8 +147,9 @@ bool Equation::Expand() {
   }
   engine->Collect(progress);
   poly::AnswerRows rows = engine->Ordered();
+  engine.reset();  // its tables make room for the output
   Stmt(250); parser_.Release();  // the term table is released when output begins
-  output_.FormatAnswer(rows);
+  output_.FormatAnswer(std::move(rows));
   output_.SaveAnswer();
   return true;
 }

@@ -138,8 +138,9 @@ bool Polymul::Cycle() {
   if (engine->Expand(factors, progress) == poly::ExpandResult::NoProduct) return LimitMessage();
   engine->Collect(progress);
   poly::AnswerRows rows = engine->Ordered();
+  engine.reset();  // its tables make room for the output
   Stmt(130); EraseIfDimensioned(TermTable);  // the term table is released when output begins
-  output_.FormatAnswer(rows);
+  output_.FormatAnswer(std::move(rows));
   output_.SaveAnswer();
   for (;;) {
     Stmt(140); Input("プログラムを終了しますか(y/n)", AnswerText);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/polynomial/polynomial.h"
@@ -31,8 +32,9 @@ class AnswerOutput {
   // " Column Number          =", " Max Item Number        =", " Letter Number          ="
   void ReportSizes(const basic::Double& factorCount, const basic::Single& maxTermCount,
                    const basic::Single& letterCount);
-  // Builds the term texts of the ordered rows and shows the answer.
-  void FormatAnswer(const AnswerRows& rows);
+  // Builds the term texts of the ordered rows and shows the answer; the rows
+  // are kept for the array form.
+  void FormatAnswer(AnswerRows rows);
   // Asks whether and how to save, and writes the file.
   void SaveAnswer();
 
@@ -42,8 +44,14 @@ class AnswerOutput {
   void WriteArrayForm();
 
   basic::Array<basic::Str, 1>& letters_;
+  std::string_view Term(size_t i) const {
+    const size_t start = i ? termEnds_[i - 1] : 0;
+    return std::string_view(termText_).substr(start, termEnds_[i] - start);
+  }
+
   AnswerRows rows_;
-  std::vector<std::string> terms_;
+  std::string termText_;           // the term texts one after another
+  std::vector<size_t> termEnds_;   // where each ends in termText_
   basic::Str AnswerText, FileName;
   basic::Single answerCount, letterCount, lineLength, ErrorNumber;
 };

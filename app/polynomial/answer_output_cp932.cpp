@@ -34,22 +34,33 @@ void AnswerOutput::ReportSizes(const Double& factorCount, const Single& maxTermC
   Stmt(3020); Print()(" Letter Number          =", Semi)(letterCount);
 }
 
-void AnswerOutput::FormatAnswer(const AnswerRows& rows) {
-  rows_ = rows;
+void AnswerOutput::FormatAnswer(AnswerRows rows) {
+  rows_ = std::move(rows);
   Stmt(5000); PrintLine();
   Stmt(5010); Print()("Answer =", Semi);
-  Stmt(5020); answerCount = static_cast<double>(rows.count());
-  letterCount = rows.letterCount;
-  terms_.clear();
-  terms_.reserve(rows.count());
-  for (size_t i = 0; i < rows.count(); ++i) {
+  Stmt(5020); answerCount = static_cast<double>(rows_.count());
+  letterCount = rows_.letterCount;
+  termText_.clear();
+  termEnds_.clear();
+  termEnds_.reserve(rows_.count());
+  // Each letter is spelled from the letter table when a term first shows it.
+  std::vector<std::string> spelled(static_cast<size_t>(rows_.letters()));
+  std::vector<bool> known(spelled.size(), false);
+  auto letter = [&](int k) -> const std::string& {
+    const size_t at = static_cast<size_t>(k - 1);
+    if (!known[at]) {
+      spelled[at] = std::string(letters_(k).view());
+      known[at] = true;
+    }
+    return spelled[at];
+  };
+  for (size_t i = 0; i < rows_.count(); ++i) {
     Stmt(5030);
-    terms_.push_back(TermText(rows.row(i), rows.letters(), [&](int k) {
-      return std::string(letters_(k).view());
-    }));
+    AppendTermText(termText_, rows_.row(i), rows_.letters(), letter);
+    termEnds_.push_back(termText_.size());
   }
-  for (const std::string& t : terms_) {
-    Stmt(5040); Print()(StrExpr(t), Semi);
+  for (size_t i = 0; i < termEnds_.size(); ++i) {
+    Stmt(5040); Print()(StrExpr(Term(i)), Semi);
   }
   Stmt(5050); PrintLine();
 }
@@ -118,7 +129,8 @@ bool AnswerOutput::WriteFile(int16_t openLine, int16_t closeLine, void (AnswerOu
 // line past 100 characters, and one at the end.
 void AnswerOutput::WriteNormalForm() {
   Stmt(5300); lineLength = 0;
-  for (const std::string& t : terms_) {
+  for (size_t i = 0; i < termEnds_.size(); ++i) {
+    const std::string_view t = Term(i);
     Stmt(5310); PrintFile(1)(StrExpr(t), Semi);
     Stmt(5320); lineLength = lineLength + static_cast<double>(t.size());
     if (lineLength > 100) {

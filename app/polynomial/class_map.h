@@ -11,7 +11,16 @@ namespace poly {
 template <class Key, class Value, class Traits>
 class ClassMap {
  public:
-  explicit ClassMap(size_t expected = 16) { Rehash(Capacity(expected)); }
+  explicit ClassMap(size_t expected = 16) { Reset(expected); }
+
+  // Empties the map for about `expected` entries, keeping its storage.
+  void Reset(size_t expected) {
+    keys_.clear();
+    entries_.clear();
+    keys_.reserve(expected);
+    entries_.reserve(expected);
+    Rehash(Capacity(expected));
+  }
 
   // The entry for the key, created with init when absent; inserted tells which.
   Value& Find(const Key& key, const Value& init, bool& inserted) {

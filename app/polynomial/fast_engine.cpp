@@ -212,10 +212,11 @@ void FastEngine::ExactProduct(const Factors& in, const Codec& codec, MarkPacer& 
   };
   using Map = ClassMap<Key, Class, typename Codec::Traits>;
   std::vector<double> zero(in.letters(), 0.0);
-  Map current;
+  Map current, next;  // one step's classes and the next step's, their storage reused
   bool inserted;
   current.Find(codec.Make(zero.data()), Class{1, 0}, inserted);
   int work = 0;
+  double growth = 1e300;
   const double steps = static_cast<double>(in.terms.size());
   for (size_t step = 0; step < in.terms.size(); ++step) {
     const auto& factor = in.terms[step];
@@ -229,7 +230,12 @@ void FastEngine::ExactProduct(const Factors& in, const Codec& codec, MarkPacer& 
       termValues.push_back(static_cast<int64_t>(factor[m][0] * factor[m][1]));
       termIndex.push_back(m);
     }
-    Map next(current.size() * termKeys.size());
+    // The classes grow by a falling ratio when the same factor comes again
+    // (and by at most the number of terms): room for the last step's ratio
+    // keeps the tables from being far larger than they need to be.
+    const double classes = static_cast<double>(current.size());
+    const double terms = static_cast<double>(termKeys.size());
+    next.Reset(static_cast<size_t>(std::min(classes * terms, classes * growth + terms)));
     for (size_t e = 0; e < current.size(); ++e) {
       const Class c = current.value(e);
       const Key base = current.key(e);
@@ -245,8 +251,11 @@ void FastEngine::ExactProduct(const Factors& in, const Codec& codec, MarkPacer& 
         if (row < n.row) n.row = row;
       }
     }
-    current = std::move(next);
+    if (current.size()) growth = static_cast<double>(next.size()) / static_cast<double>(current.size());
+    std::swap(current, next);
   }
+  survivors_.reserve(current.size());
+  exps_.reserve(current.size() * static_cast<size_t>(in.letters()));
   for (size_t e = 0; e < current.size(); ++e) {
     const Class& c = current.value(e);
     if (c.sum == 0) continue;

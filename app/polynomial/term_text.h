@@ -4,16 +4,37 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace poly {
 
 // STR$ of a double without its first character (the sign position).
 std::string NumberText(double v);
 
+// NumberText added to the end of text.
+void AppendNumberText(std::string& text, double v);
+
 // The term text of a row (sign, magnitude, exponents of letters 1 to
 // letterCount): "+" when the sign is 1, else "-"; the coefficient unless it
 // is 1 in a term with letters; each letter with a non-zero exponent, followed
-// by the exponent unless it is 1. letter(k) spells letter k (1 = a).
+// by the exponent unless it is 1. letter(k) spells letter k (1 = a); it is
+// asked only for the letters the term shows.
+template <class Letter>
+void AppendTermText(std::string& text, const double* row, int letterCount, Letter&& letter) {
+  text += row[0] == 1 ? '+' : '-';
+  bool constant = true;
+  for (int k = 1; k <= letterCount; ++k)
+    if (row[1 + k] != 0) constant = false;
+  if (constant || row[1] != 1) AppendNumberText(text, row[1]);
+  for (int k = 1; k <= letterCount; ++k) {
+    double e = row[1 + k];
+    if (e == 0) continue;
+    text += letter(k);
+    if (e != 1) AppendNumberText(text, e);
+  }
+}
+
+// The same as a string of its own; letter(k) spells letter k.
 std::string TermText(const double* row, int letterCount,
                      const std::function<std::string(int)>& letter);
 

@@ -1,5 +1,6 @@
 #include "number_format.h"
 
+#include <charconv>
 #include <cmath>
 
 #include "decimal.h"
@@ -9,10 +10,15 @@ namespace rt {
 
 std::string FormatNumber(double v, Precision precision, int signMode) {
   std::string text;
+  AppendNumber(text, v, precision, signMode);
+  return text;
+}
+
+void AppendNumber(std::string& text, double v, Precision precision, int signMode) {
   if (v == 0) {
     if (signMode == kSignBlank) text += ' ';
     text += '0';
-    return text;
+    return;
   }
   const bool negative = v < 0;
   if (signMode == kSignAlways) text += negative ? '-' : '+';
@@ -21,10 +27,25 @@ std::string FormatNumber(double v, Precision precision, int signMode) {
   // The checks after every operation keep infinities and NaNs from the
   // programs; should one reach a PRINT all the same, it gets a text of its
   // own instead of digits.
-  if (std::isnan(v)) return text + "NAN";
-  if (std::isinf(v)) return text + "INF";
+  if (std::isnan(v)) {
+    text += "NAN";
+    return;
+  }
+  if (std::isinf(v)) {
+    text += "INF";
+    return;
+  }
 
   const int p = precision == Precision::Single ? 6 : 15;
+  // A whole number of at most p digits needs no rounding: its digits as
+  // they are, the common case of coefficients and exponents.
+  const double a = std::fabs(v);
+  if (a < (precision == Precision::Single ? 1e6 : 1e15) && a == std::floor(a)) {
+    char digits[20];
+    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, static_cast<int64_t>(a));
+    text.append(digits, end);
+    return;
+  }
   LeadingDigits lead;
   ExactLeadingDigits(std::fabs(v), p + 1, lead);
   char* d = lead.digits;
@@ -72,7 +93,6 @@ std::string FormatNumber(double v, Precision precision, int signMode) {
     }
     text.append(digits, width);
   }
-  return text;
 }
 
 namespace {

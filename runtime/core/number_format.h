@@ -18,6 +18,8 @@ enum SignMode {
 // binary value, rounded to the class's significant digits. An infinity is
 // "INF" and a NaN "NAN", after the sign the mode gives.
 std::string FormatNumber(double v, Precision precision, int signMode);
+// The same text, added to the end of `text`.
+void AppendNumber(std::string& text, double v, Precision precision, int signMode);
 
 // STR$: push the text (sign mode 2) on the string stack.
 void StrSingle(float v);

@@ -1,12 +1,24 @@
 #include "runtime/platform/process.h"
 
 #include <signal.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "runtime/platform/encoding.h"
 
 namespace platform {
 
-void PrepareProcess() { signal(SIGXFSZ, SIG_IGN); }
+void PrepareProcess() {
+  signal(SIGXFSZ, SIG_IGN);
+#if defined(__GLIBC__)
+  // A large answer goes through several large tables in turn. Taken from the
+  // heap and kept there when freed, the memory of one is reused by the next
+  // instead of being mapped afresh, page fault by page fault, each time.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 128 << 20);
+#endif
+}
 
 std::string ArgumentToCp932(const char* argument) { return Utf8ToCp932(argument ? argument : ""); }
 

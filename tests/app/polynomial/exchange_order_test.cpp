@@ -28,6 +28,30 @@ TEST(ExchangeOrder, MatchesTheLiteralPasses) {
   }
 }
 
+// Around the switch between the two indexes (64 distinct keys), and long
+// enough that the position bitsets span several summary words. Keys that
+// are not whole numbers, and negative zero beside zero, compare as numbers.
+TEST(ExchangeOrder, MatchesTheLiteralPassesAtTheIndexSwitchAndLength) {
+  std::mt19937 rng(7);
+  for (int round = 0; round < 12; ++round) {
+    AnswerRows rows;
+    rows.letterCount = 2;
+    const size_t n = round < 8 ? 200 + rng() % 200 : 9000 + rng() % 1000;
+    const int range = round < 8 ? 62 + round % 4 : 1 + static_cast<int>(rng() % 64);
+    for (size_t i = 0; i < n; ++i) {
+      rows.cells.insert(rows.cells.end(), {1, static_cast<double>(i)});
+      for (int k = 0; k < 2; ++k) {
+        double key = static_cast<double>(static_cast<int>(rng() % range) - range / 2) / 2;
+        rows.cells.push_back(key == 0 && rng() % 2 ? -0.0 : key);
+      }
+    }
+    AnswerRows literal = rows;
+    for (int column = rows.columns() - 1; column >= 2; --column) LiteralExchangePass(literal, column);
+    ExchangeSortPasses(rows);
+    ASSERT_EQ(rows.cells, literal.cells) << "round " << round;
+  }
+}
+
 TEST(ExchangeOrder, AscendingInputAndSmallCases) {
   for (size_t n : {0u, 1u, 2u, 3u, 200u}) {
     AnswerRows rows;
