@@ -32,18 +32,37 @@ CellColors ColorsOf(int colorNumber, int attribute, int backColor) {
   return {text, back, false};
 }
 
+namespace {
+
+// The terminal where both ends are terminals, else the stream; a terminal
+// display that cannot be loaded is worth a word.
+std::unique_ptr<Display> TerminalOrStream() {
+  if (isatty(0) && isatty(1)) {
+    std::string problem;
+    if (auto t = CreateTerminalDisplay(problem)) return t;
+    std::fprintf(stderr, "tessel: %s; using the stream\n", problem.c_str());
+  }
+  return CreateStreamDisplay(0, 1);
+}
+
+}  // namespace
+
 std::unique_ptr<Display> CreateDisplay() {
   const char* chosen = std::getenv("TESSEL_DISPLAY");
   std::string problem;
   if (chosen && *chosen) {
     if (std::strcmp(chosen, "stream") == 0) return CreateStreamDisplay(0, 1);
-    if (std::strcmp(chosen, "terminal") == 0) return CreateTerminalDisplay();
+    if (std::strcmp(chosen, "terminal") == 0) {
+      if (auto t = CreateTerminalDisplay(problem)) return t;
+      std::fprintf(stderr, "TESSEL_DISPLAY=terminal: %s; using the stream\n", problem.c_str());
+      return CreateStreamDisplay(0, 1);
+    }
     if (std::strcmp(chosen, "window") == 0) {
       if (!DesktopReachable()) problem = "no desktop answers";
       else if (auto w = CreateWindowDisplay(problem)) return w;
       std::fprintf(stderr, "TESSEL_DISPLAY=window: no desktop window can be opened here (%s); using the terminal or the stream\n",
                    problem.c_str());
-      return isatty(0) && isatty(1) ? CreateTerminalDisplay() : CreateStreamDisplay(0, 1);
+      return TerminalOrStream();
     }
     std::fprintf(stderr, "TESSEL_DISPLAY=%s is not a display (stream, terminal, window)\n", chosen);
   }
@@ -54,8 +73,7 @@ std::unique_ptr<Display> CreateDisplay() {
     if (problem.find("cannot be loaded") != std::string::npos)
       std::fprintf(stderr, "tessel: %s; using the terminal or the stream\n", problem.c_str());
   }
-  if (isatty(0) && isatty(1)) return CreateTerminalDisplay();
-  return CreateStreamDisplay(0, 1);
+  return TerminalOrStream();
 }
 
 }  // namespace platform

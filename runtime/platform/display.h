@@ -96,9 +96,9 @@ class Display {
 // standard input and output are terminals, else the stream.
 std::unique_ptr<Display> CreateDisplay();
 std::unique_ptr<Display> CreateStreamDisplay(int in, int out);
-std::unique_ptr<Display> CreateTerminalDisplay();
-// The window display from its module; null with the reason when the module
-// is not installed or cannot be loaded.
+// The terminal and window displays come from modules of their own; null
+// with the reason when the module is not installed or cannot be loaded.
+std::unique_ptr<Display> CreateTerminalDisplay(std::string& problem);
 std::unique_ptr<Display> CreateWindowDisplay(std::string& problem);
 // Whether the desktop the environment names answers; Qt ends the process
 // when it cannot open its display, so this is asked before it is loaded.

@@ -1,5 +1,6 @@
 // The terminal display: the 80 x 24 text screen drawn in the user's terminal
-// with ncursesw, keys read in raw mode.
+// with ncursesw, keys read in raw mode. A module of its own
+// (tessel-terminal.so), so that the other displays start without ncurses.
 //
 // Keys: the arrows, Home, End, Insert, Delete, Page Up/Down and F1 to F12 are
 // those keys; Backspace, Enter and the Ctrl keys are their codes (Ctrl+C is
@@ -348,6 +349,10 @@ class TerminalDisplay : public Display {
 
 }  // namespace
 
-std::unique_ptr<Display> CreateTerminalDisplay() { return std::make_unique<TerminalDisplay>(); }
-
 }  // namespace platform
+
+// The module's one entry: the terminal display, made by the program that
+// loaded the module.
+extern "C" __attribute__((visibility("default"))) platform::Display* TesselCreateTerminalDisplay() {
+  return new platform::TerminalDisplay();
+}

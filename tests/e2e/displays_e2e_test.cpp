@@ -114,6 +114,21 @@ TEST(TerminalDisplay, FatalSignalGivesTheTerminalBack) {
   EXPECT_NE(modes.find(" icanon "), std::string::npos) << modes;
 }
 
+// Without its module beside the program, the terminal display is not there:
+// one line says so and the program runs in the stream.
+TEST(TerminalDisplay, AMissingModuleFallsBackToTheStream) {
+  char dir[] = "/tmp/tessel-e2e-alone-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string copy = std::string(dir) + "/echo_program";
+  ASSERT_EQ(std::system(("cp " + kProgram + " " + copy).c_str()), 0);
+  e2e::Run r = e2e::RunProgram("TESSEL_DISPLAY=terminal " + copy, "x\n");
+  (void)!std::system((std::string("rm -rf ") + dir).c_str());
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.err, "TESSEL_DISPLAY=terminal: the terminal display (tessel-terminal.so) is not installed beside "
+                   "the program; using the stream\n");
+  EXPECT_NE(r.out.find("こんにちは、xさん"), std::string::npos) << r.out;
+}
+
 // Alt with a letter is a system key: it types nothing.
 TEST(TerminalDisplay, AltLetterTypesNothing) {
   if (!e2e::Have("tmux")) GTEST_SKIP() << "tmux is not installed";

@@ -1,6 +1,8 @@
-// The window display is a module of its own (tessel-window.so, built where Qt
-// 6 is installed): loaded from beside the program, or from lib/tessel beside
-// the folder it is installed in, only when a window is to be shown.
+// The displays that need libraries of their own are modules: the window
+// (tessel-window.so, built where Qt 6 is installed) and the terminal
+// (tessel-terminal.so, ncurses). Each is loaded from beside the program, or
+// from lib/tessel beside the folder it is installed in, only when that
+// display is chosen, so that the others start without those libraries.
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -16,8 +18,6 @@
 
 namespace platform {
 namespace {
-
-constexpr const char* kModule = "tessel-window.so";
 
 // True when a local socket accepts a connection.
 bool Connectable(const std::string& path) {
@@ -41,6 +41,31 @@ std::string ProgramFolder() {
   return folder.substr(0, folder.rfind('/'));
 }
 
+// The display a module's entry makes; null with the reason when the module
+// is not installed or cannot be loaded. A loaded module stays loaded for the
+// rest of the process.
+std::unique_ptr<Display> LoadDisplayModule(const char* what, const std::string& file, const char* entry,
+                                           std::string& problem) {
+  problem.clear();
+  const std::string folder = ProgramFolder();
+  bool present = false;
+  for (const std::string& where : {folder, folder + "/../lib/tessel"}) {
+    if (access((where + "/" + file).c_str(), F_OK) != 0) continue;
+    present = true;
+    void* module = LoadTrustedLibrary(where, file);
+    using Create = Display* (*)();
+    auto create = reinterpret_cast<Create>(LibrarySymbol(module, entry));
+    if (!create) {
+      problem = where + "/" + file + " cannot be loaded";
+      UnloadLibrary(module);
+      continue;
+    }
+    if (Display* display = create()) return std::unique_ptr<Display>(display);
+  }
+  if (!present) problem = std::string("the ") + what + " display (" + file + ") is not installed beside the program";
+  return nullptr;
+}
+
 }  // namespace
 
 bool DesktopReachable() {
@@ -59,25 +84,11 @@ bool DesktopReachable() {
 }
 
 std::unique_ptr<Display> CreateWindowDisplay(std::string& problem) {
-  problem.clear();
-  const std::string folder = ProgramFolder();
-  bool present = false;
-  for (const std::string& where : {folder, folder + "/../lib/tessel"}) {
-    if (access((where + "/" + kModule).c_str(), F_OK) != 0) continue;
-    present = true;
-    void* module = LoadTrustedLibrary(where, kModule);
-    using Create = Display* (*)();
-    auto create = reinterpret_cast<Create>(LibrarySymbol(module, "TesselCreateWindowDisplay"));
-    if (!create) {
-      problem = where + "/" + kModule + " cannot be loaded";
-      UnloadLibrary(module);
-      continue;
-    }
-    // Qt stays loaded for the rest of the process: the module is not closed.
-    if (Display* display = create()) return std::unique_ptr<Display>(display);
-  }
-  if (!present) problem = std::string("the window display (") + kModule + ") is not installed beside the program";
-  return nullptr;
+  return LoadDisplayModule("window", "tessel-window.so", "TesselCreateWindowDisplay", problem);
+}
+
+std::unique_ptr<Display> CreateTerminalDisplay(std::string& problem) {
+  return LoadDisplayModule("terminal", "tessel-terminal.so", "TesselCreateTerminalDisplay", problem);
 }
 
 }  // namespace platform
