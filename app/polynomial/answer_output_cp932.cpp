@@ -13,8 +13,9 @@ using namespace basic;
 
 void ScreenProgress::Marks(double count) {
   // One "+" per mark, without ending the line; long runs go out in pieces of
-  // whole screen lines.
-  static const std::string kPiece(80 * 12800, '+');
+  // whole screen lines, small enough to cost no memory worth the name (a
+  // phase writes at most 167,772 marks: 21 pieces).
+  static const std::string kPiece(80 * 100, '+');
   while (count > 0) {
     size_t n = static_cast<size_t>(std::min<double>(count, static_cast<double>(kPiece.size())));
     Print()(StrExpr(std::string_view(kPiece.data(), n)), Semi);

@@ -74,13 +74,13 @@ size_t EntryEnd(Bytes s, Line l) {
 struct Section {
   bool found = false;
   size_t insertAt = 0;  // after the header, or after its last value
-  size_t begin[kMaxValues], end[kMaxValues];
+  size_t begin[kMaxValues] = {}, end[kMaxValues] = {};
   bool has[kMaxValues] = {};
-  size_t writtenAt[kMaxValues];
+  size_t writtenAt[kMaxValues] = {};
 };
 
 void Locate(Bytes s, Bytes key, const Bytes* names, size_t count, Section& sec) {
-  Line l;
+  Line l{};
   bool inside = false;
   for (size_t at = 0; NextLine(s, at, l); at = l.next) {
     Bytes k;
@@ -191,7 +191,7 @@ bool FindStoreValue(Bytes s, Bytes key, Bytes name, Bytes& written) {
   Section sec;
   Locate(s, key, &name, 1, sec);
   if (!sec.has[0]) return false;
-  Line l;
+  Line l{};
   NextLine(s, sec.begin[0], l);
   written = {s.data + sec.writtenAt[0], l.end - sec.writtenAt[0]};
   return true;
