@@ -1,0 +1,21 @@
+# How the programs are linked.
+#
+# They export only what is looked up by name (the form player's window
+# procedure and event handlers) and what the display modules take from them
+# (platform routines): cmake/program_exports.list.
+#
+# Where the build allows it they also carry their own copy of the C++
+# run-time library: loading the shared one costs every start more symbol
+# lookups than the rest of a small run takes. Not with the sanitizers, whose
+# run-time replaces the shared library's allocation routines. The display
+# modules use the shared library; nothing of it crosses between them but
+# plain data, memory from malloc and calls through the Display interface.
+option(TESSEL_STATIC_CXX "Link the programs with their own copy of the C++ run-time library" ON)
+
+function(tessel_program target)
+  target_link_options(${target} PRIVATE "LINKER:--dynamic-list=${PROJECT_SOURCE_DIR}/cmake/program_exports.list")
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/program_exports.list)
+  if(TESSEL_STATIC_CXX AND NOT TESSEL_SANITIZE AND NOT TESSEL_FUZZ AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_link_options(${target} PRIVATE -static-libstdc++ -static-libgcc)
+  endif()
+endfunction()
