@@ -135,7 +135,12 @@ std::string RegistryKeyPath(RegistryRoot root, const std::string& key) {
   return (root == RegistryRoot::CurrentUser ? "HKEY_CURRENT_USER\\" : "HKEY_LOCAL_MACHINE\\") + key;
 }
 
-std::string RegistryStringText(const std::string& cp932Value) { return "\"" + Escape(Cp932ToUtf8(cp932Value)) + "\""; }
+std::string RegistryStringText(const std::string& cp932Value) {
+  std::string text = "\"";
+  text += Escape(Cp932ToUtf8(cp932Value));
+  text += '"';
+  return text;
+}
 
 std::string RegistryDwordText(uint32_t value) {
   char text[20];

@@ -53,7 +53,7 @@ TEST(TextScreen, LeadAndTrailInTwoWritesDrawOneCharacter) {
   std::string drawn;
   s.SetDrawObserver([&](const char* b, size_t n) { drawn.append(b, n); });
   std::string a = Cp932("あ");
-  s.Write("x" + a.substr(0, 1));
+  s.Write(std::string("x").append(a, 0, 1));
   EXPECT_EQ(drawn, "x");  // the lead byte waits for its trail byte
   s.Write(a.substr(1) + "y");
   EXPECT_EQ(drawn, "x" + a + "y");

@@ -45,7 +45,7 @@ class Store : public ::testing::Test {
     chmod(path.c_str(), mode);
   }
   static bool Record(int n) {
-    return RegistryChange().String("MODL", "M" + std::to_string(n)).Dword("LINE", n).Dword("CODE", n).Commit(
+    return RegistryChange().String("MODL", std::string("M").append(std::to_string(n))).Dword("LINE", n).Dword("CODE", n).Commit(
         RegistryRoot::CurrentUser, kKey);
   }
   // What the store's folder holds, sorted: no temporary file may be left.
