@@ -12,9 +12,9 @@ void CheckFloatStatus() {
   // Only invalid operation, division by zero and overflow count; the status
   // is cleared when one of them is set (an inexact result alone leaves
   // nothing to report, so the common case costs one read of the status).
-#if defined(__x86_64__)
+#if defined(__x86_64__) && defined(__GNUC__)
   // Arithmetic on doubles and singles runs on SSE; its status is MXCSR.
-  const unsigned csr = _mm_getcsr();
+  const unsigned csr = __builtin_ia32_stmxcsr();
   int flags = 0;
   if (csr & 0x01) flags |= FE_INVALID;
   if (csr & 0x04) flags |= FE_DIVBYZERO;

@@ -2,9 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
 
 namespace rt {
 
@@ -23,10 +20,11 @@ enum TypeCode : uint8_t {
 // error 5, division by zero 11, overflow 6. Underflow and inexact are ignored.
 void CheckFloatStatus();
 inline void CheckFloat() {
-#if defined(__x86_64__)
+#if defined(__x86_64__) && defined(__GNUC__)
   // Double and single arithmetic runs on SSE: invalid (bit 0), division by
-  // zero (bit 2) and overflow (bit 3) of MXCSR are what counts.
-  if ((_mm_getcsr() & 0x0D) == 0) return;
+  // zero (bit 2) and overflow (bit 3) of MXCSR are what counts. The
+  // compiler's own builtin reads it, with no intrinsics header here.
+  if ((__builtin_ia32_stmxcsr() & 0x0D) == 0) return;
 #endif
   CheckFloatStatus();
 }

@@ -1,6 +1,5 @@
 #include "runtime/host/error_report.h"
 
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <ctime>
@@ -12,6 +11,7 @@
 #include "runtime/platform/dynamic_library.h"
 #include "runtime/platform/encoding.h"
 #include "runtime/platform/fatal_signal.h"
+#include "runtime/platform/files.h"
 #include "runtime/platform/registry_store.h"
 
 namespace host {
@@ -83,8 +83,7 @@ bool ShowHelp(bool on, int lastError) {
   for (RegistryRoot root : {RegistryRoot::LocalMachine, RegistryRoot::CurrentUser}) {
     auto dir = platform::RegistryGetString(root, kEnvKey, "HELP");
     if (!dir || dir->size() + 13 > 261) continue;
-    struct stat st;
-    if (stat((Folder(*dir) + "T5Q0REF.HLP").c_str(), &st) != 0) continue;
+    if (!platform::FileExists(Folder(*dir) + "T5Q0REF.HLP")) continue;
     // Found: nothing to show without an error, and no display here has a
     // help viewer for the file's context numbers.
     (void)on;

@@ -1,7 +1,5 @@
 #include "runtime/host/form_script.h"
 
-#include <strings.h>
-
 namespace host {
 
 std::vector<uint8_t> BuildMainForm(const std::string& cp932Title, int x, int y) {
@@ -40,9 +38,22 @@ std::vector<uint8_t> BuildMainForm(const std::string& cp932Title, int x, int y) 
   return w.bytes();
 }
 
+namespace {
+
+// Resource names match without regard to ASCII case, as the system's do.
+bool SameName(const std::string& a, const std::string& b) {
+  auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (lower(a[i]) != lower(b[i])) return false;
+  return true;
+}
+
+}  // namespace
+
 const Resource* FindResource(const std::vector<Resource>& resources, int type, const std::string& name) {
   for (const Resource& r : resources)
-    if (r.type == type && strcasecmp(r.name.c_str(), name.c_str()) == 0) return &r;
+    if (r.type == type && SameName(r.name, name)) return &r;
   return nullptr;
 }
 

@@ -1,10 +1,10 @@
 #include "runtime/platform/display.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "runtime/platform/standard_io.h"
 
 namespace platform {
 
@@ -37,7 +37,7 @@ namespace {
 // The terminal where both ends are terminals, else the stream; a terminal
 // display that cannot be loaded is worth a word.
 std::unique_ptr<Display> TerminalOrStream() {
-  if (isatty(0) && isatty(1)) {
+  if (IsTerminal(0) && IsTerminal(1)) {
     std::string problem;
     if (auto t = CreateTerminalDisplay(problem)) return t;
     std::fprintf(stderr, "tessel: %s; using the stream\n", problem.c_str());

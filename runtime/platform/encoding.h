@@ -2,8 +2,6 @@
 // printing text, typed text, file names, the clipboard, the registry store.
 #pragma once
 
-#include <iconv.h>
-
 #include <string>
 #include <string_view>
 
@@ -27,7 +25,7 @@ class Converter {
   void Reset() { held_.clear(); }
 
  private:
-  iconv_t cd_;
+  void* handle_;  // the system converter (iconv on POSIX), opaque here
   bool fromUtf8_;
   std::string held_;
 };

@@ -34,6 +34,8 @@ int64_t FileSize(int fd);
 bool CloseFile(int fd, uint32_t& error);
 // Closes the file; a replacement is dropped and the old file stays.
 void AbandonFile(int fd);
+// Whether a file or folder of that name (CP932) exists.
+bool FileExists(const std::string& cp932Name);
 // The full path of a name, in CP932.
 std::string FullPath(const std::string& cp932Name);
 // The file a path (UTF-8) leads to, following links; for a link that leads

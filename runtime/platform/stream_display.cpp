@@ -7,16 +7,14 @@
 // - every byte drawn on the screen goes to standard output in UTF-8, CR LF
 //   written as LF and a lone CR dropped; output is flushed before every
 //   blocking wait.
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "runtime/platform/display.h"
 #include "runtime/platform/encoding.h"
+#include "runtime/platform/standard_io.h"
 
 namespace platform {
 namespace {
@@ -79,7 +77,7 @@ class StreamDisplay : public Display {
   void MessageBox(const std::string& caption, const std::string& text) override {
     Flush();
     std::string line = Cp932ToUtf8(caption) + ": " + Cp932ToUtf8(text) + "\n";
-    (void)!write(2, line.data(), line.size());
+    WriteStandard(2, line.data(), line.size());
   }
 
  private:
@@ -89,13 +87,7 @@ class StreamDisplay : public Display {
       pushedBack_ = -1;
       return b;
     }
-    unsigned char b;
-    for (;;) {
-      ssize_t n = read(in_, &b, 1);
-      if (n == 1) return b;
-      if (n < 0 && errno == EINTR) continue;
-      return -1;
-    }
+    return ReadStandardByte(in_);
   }
 
   // Appends UTF-8 text with CR LF as LF and a lone CR dropped.
@@ -193,15 +185,7 @@ class StreamDisplay : public Display {
 
   void Flush() {
     if (buffer_.empty()) return;
-    const char* p = buffer_.data();
-    size_t left = buffer_.size();
-    while (left > 0) {
-      ssize_t n = write(out_, p, left);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      p += n;
-      left -= static_cast<size_t>(n);
-    }
+    WriteStandard(out_, buffer_.data(), buffer_.size());
     buffer_.clear();
   }
 

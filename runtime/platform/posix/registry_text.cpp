@@ -1,4 +1,4 @@
-#include "runtime/platform/registry_text.h"
+#include "runtime/platform/posix/registry_text.h"
 
 #include <cstring>
 

@@ -13,9 +13,9 @@
 #include <cstring>
 
 #include "runtime/platform/encoding.h"
-#include "runtime/platform/registry_file.h"
+#include "runtime/platform/posix/registry_file.h"
 #include "runtime/platform/registry_store.h"
-#include "runtime/platform/registry_text.h"
+#include "runtime/platform/posix/registry_text.h"
 
 namespace platform {
 namespace {

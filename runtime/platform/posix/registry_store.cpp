@@ -13,8 +13,8 @@
 #include "runtime/platform/encoding.h"
 #include "runtime/platform/file_faults.h"
 #include "runtime/platform/files.h"
-#include "runtime/platform/registry_file.h"
-#include "runtime/platform/registry_text.h"
+#include "runtime/platform/posix/registry_file.h"
+#include "runtime/platform/posix/registry_text.h"
 
 namespace platform {
 namespace {

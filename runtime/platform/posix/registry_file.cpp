@@ -1,4 +1,4 @@
-#include "runtime/platform/registry_file.h"
+#include "runtime/platform/posix/registry_file.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,5 +1,7 @@
 #include "runtime/platform/encoding.h"
 
+#include <iconv.h>
+
 #include <cerrno>
 
 namespace platform {
@@ -21,10 +23,10 @@ size_t Utf8CharLength(const unsigned char* p, size_t left) {
 }  // namespace
 
 Converter::Converter(const char* to, const char* from)
-    : cd_(iconv_open(to, from)), fromUtf8_(std::string_view(from) == "UTF-8") {}
+    : handle_(iconv_open(to, from)), fromUtf8_(std::string_view(from) == "UTF-8") {}
 
 Converter::~Converter() {
-  if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+  if (handle_ != reinterpret_cast<iconv_t>(-1)) iconv_close(static_cast<iconv_t>(handle_));
 }
 
 std::string Converter::Convert(std::string_view in) {
@@ -32,14 +34,15 @@ std::string Converter::Convert(std::string_view in) {
   input.append(in);
   held_.clear();
   std::string out;
-  if (cd_ == reinterpret_cast<iconv_t>(-1)) return input;
+  if (handle_ == reinterpret_cast<iconv_t>(-1)) return input;
+  iconv_t cd = static_cast<iconv_t>(handle_);
   char* src = input.data();
   size_t left = input.size();
   char buffer[1024];
   while (left > 0) {
     char* dst = buffer;
     size_t room = sizeof buffer;
-    size_t r = iconv(cd_, &src, &left, &dst, &room);
+    size_t r = iconv(cd, &src, &left, &dst, &room);
     out.append(buffer, dst - buffer);
     if (r != static_cast<size_t>(-1)) continue;
     if (errno == E2BIG) continue;

@@ -224,6 +224,11 @@ std::string LinkTarget(const std::string& name) {
   return slash == std::string::npos ? std::string(link) : name.substr(0, slash + 1) + link;
 }
 
+bool FileExists(const std::string& cp932Name) {
+  struct stat st;
+  return stat(Cp932ToUtf8(cp932Name).c_str(), &st) == 0;
+}
+
 std::string FullPath(const std::string& cp932Name) {
   std::string name = Cp932ToUtf8(cp932Name);
   if (!name.empty() && name[0] == '/') return cp932Name;

@@ -1,0 +1,17 @@
+// The process's standard streams (0 input, 1 output, 2 errors), or other
+// descriptors a test gives, read and written without the C library's
+// buffering or text translation.
+#pragma once
+
+#include <cstddef>
+
+namespace platform {
+
+// One byte; -1 at the end of the input or when it fails. An interrupted
+// read is retried.
+int ReadStandardByte(int fd);
+// All the bytes; false when the stream is gone.
+bool WriteStandard(int fd, const char* bytes, size_t n);
+bool IsTerminal(int fd);
+
+}  // namespace platform
