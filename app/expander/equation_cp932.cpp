@@ -3,6 +3,7 @@
 // its MAIN.BAS; compiled with the execution character set CP932, so its
 // texts are the Shift-JIS bytes it shows.
 #include "app/expander/parser.h"
+#include "app/main_forms.h"
 #include "app/polynomial/answer_output.h"
 #include "app/polynomial/polynomial.h"
 #include "runtime/core/basic_io.h"
@@ -160,6 +161,6 @@ bool Equation::Expand() {
 int main(int argc, char** argv) {
   expander::Equation program;
   return host::RunProgram(expander::kModule,
-                          {{host::kResourceRcData, "MAINFORM", host::BuildMainForm("数式展開", 154, 203)}},
+                          {{host::kResourceRcData, "MAINFORM", host::BuildMainForm(app::kEquationForm.title, app::kEquationForm.x, app::kEquationForm.y)}},
                           [&] { program.Main(); }, argc, argv);
 }

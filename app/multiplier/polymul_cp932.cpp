@@ -2,6 +2,7 @@
 // polymul itself) in the array form, shows the product and saves it.
 // Written as the statements of its MAIN.BAS; compiled with the execution
 // character set CP932, so its texts are the Shift-JIS bytes it shows.
+#include "app/main_forms.h"
 #include "app/polynomial/answer_output.h"
 #include "app/polynomial/polynomial.h"
 #include "app/polynomial/term_table.h"
@@ -169,6 +170,6 @@ poly::Factors Polymul::Factors() { return poly::FactorsOf(factorCount, letterCou
 int main(int argc, char** argv) {
   multiplier::Polymul program;
   return host::RunProgram(multiplier::kModule,
-                          {{host::kResourceRcData, "MAINFORM", host::BuildMainForm("数式乗算（ファイル）", 506, 297)}},
+                          {{host::kResourceRcData, "MAINFORM", host::BuildMainForm(app::kPolymulForm.title, app::kPolymulForm.x, app::kPolymulForm.y)}},
                           [&] { program.Main(); }, argc, argv);
 }

@@ -12,6 +12,7 @@
 #include "runtime/platform/encoding.h"
 #include "runtime/platform/fatal_signal.h"
 #include "runtime/platform/files.h"
+#include "runtime/platform/process.h"
 #include "runtime/platform/registry_store.h"
 
 namespace host {
@@ -20,8 +21,7 @@ using platform::RegistryRoot;
 
 std::string TimeText() {
   std::time_t now = std::time(nullptr);
-  std::tm t{};
-  localtime_r(&now, &t);
+  const std::tm t = platform::LocalTime(now);
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%d/%02d/%02d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
                 t.tm_hour, t.tm_min, t.tm_sec);

@@ -11,6 +11,7 @@
 #include "runtime/platform/dynamic_library.h"
 #include "runtime/platform/encoding.h"
 #include "runtime/platform/process.h"
+#include "runtime/platform/resources.h"
 
 namespace host {
 
@@ -443,6 +444,10 @@ int RunProgram(const rt::ModuleRecord& module, std::vector<Resource> resources,
   image.runOptions = options;
   image.runOptionsSize = sizeof options;
   image.mainCode = std::move(mainCode);
+  // Resources compiled into the program file take the place of those it
+  // carries as data.
+  for (Resource& r : resources)
+    if (auto bytes = platform::ProgramResource(r.type, r.name)) r.bytes = std::move(*bytes);
   image.resources = std::move(resources);
   return TheHost().WinMain(image, argc, argv);
 }
@@ -450,9 +455,8 @@ int RunProgram(const rt::ModuleRecord& module, std::vector<Resource> resources,
 }  // namespace host
 
 // The window procedure, found by name as the form player finds it.
-extern "C" __attribute__((visibility("default"))) int64_t $PbMainWndProc(uint32_t window, uint32_t message,
-                                                                          uint64_t wParam, int64_t lParam) {
+TESSEL_EXPORTED int64_t $PbMainWndProc(uint32_t window, uint32_t message, uint64_t wParam, int64_t lParam) {
   return host::TheHost().WindowProc({window, message, wParam, lParam});
 }
 
-extern "C" __attribute__((visibility("default"))) void $PbSetTerminatingFlag() { rt::SetTerminatingFlag(); }
+TESSEL_EXPORTED void $PbSetTerminatingFlag() { rt::SetTerminatingFlag(); }

@@ -5,6 +5,13 @@
 
 #include <string>
 
+// A routine the program exports by name, for ProgramSymbol to find.
+#if defined(_WIN32)
+#define TESSEL_EXPORTED extern "C" __declspec(dllexport)
+#else
+#define TESSEL_EXPORTED extern "C" __attribute__((visibility("default")))
+#endif
+
 namespace platform {
 
 // A routine the program exports, or null.

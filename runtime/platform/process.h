@@ -1,6 +1,7 @@
 // What the process needs of the system before the program runs.
 #pragma once
 
+#include <ctime>
 #include <string>
 
 namespace platform {
@@ -13,5 +14,8 @@ void PrepareProcess();
 // A command-line argument (the program's own path among them) in CP932;
 // this system gives them in UTF-8.
 std::string ArgumentToCp932(const char* argument);
+
+// The local time of a moment, safely for threads.
+std::tm LocalTime(std::time_t moment);
 
 }  // namespace platform

@@ -44,13 +44,8 @@ bool RegistrySetDword(RegistryRoot root, const std::string& key, const std::stri
 std::optional<std::string> RegistryGetString(RegistryRoot root, const std::string& key,
                                              const std::string& name);
 std::optional<uint32_t> RegistryGetDword(RegistryRoot root, const std::string& key, const std::string& name);
-// The file that holds a root's values; empty when there is none.
+// Where a root's values are kept: the store file on POSIX systems (empty
+// when there is none), the registry's own root on Windows.
 std::string RegistryPath(RegistryRoot root);
-// The key as it is written in a store, with its root.
-std::string RegistryKeyPath(RegistryRoot root, const std::string& key);
-
-// The written forms of values, as they stand after "=" in the store.
-std::string RegistryStringText(const std::string& cp932Value);
-std::string RegistryDwordText(uint32_t value);
 
 }  // namespace platform

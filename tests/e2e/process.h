@@ -47,6 +47,20 @@ inline Run RunProgram(const std::string& command, const std::string& input) {
   return r;
 }
 
+// The Windows build under test, when TESSEL_E2E_WINDOWS names the folder of
+// its .exe files: the same sessions then run them under wine64.
+inline const char* WindowsBuild() {
+  const char* folder = std::getenv("TESSEL_E2E_WINDOWS");
+  return folder && *folder ? folder : nullptr;
+}
+
+// The command that starts a program: the one built here, or its .exe.
+inline std::string ProgramCommand(const std::string& built, const char* exe) {
+  const char* folder = WindowsBuild();
+  if (!folder) return built;
+  return std::string("WINEDEBUG=-all /usr/lib/wine/wine64 ") + folder + "/" + exe;
+}
+
 inline bool Have(const char* tool) {
   std::string cmd = std::string("command -v ") + tool + " >/dev/null 2>&1";
   return std::system(cmd.c_str()) == 0;

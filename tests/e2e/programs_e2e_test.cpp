@@ -13,8 +13,8 @@
 
 namespace {
 
-const std::string kEquation = EQUATION_PROGRAM;
-const std::string kPolymul = POLYMUL_PROGRAM;
+const std::string kEquation = e2e::ProgramCommand(EQUATION_PROGRAM, "equation.exe");
+const std::string kPolymul = e2e::ProgramCommand(POLYMUL_PROGRAM, "polymul.exe");
 
 const std::string kEquationIntro =
     "本ソフトは、(26a2b+c)(3a-2b2)(2ab-1)などを数式展開するソフトです。\n"

@@ -14,8 +14,8 @@
 
 namespace {
 
-const std::string kEquation = EQUATION_PROGRAM;
-const std::string kPolymul = POLYMUL_PROGRAM;
+const std::string kEquation = e2e::ProgramCommand(EQUATION_PROGRAM, "equation.exe");
+const std::string kPolymul = e2e::ProgramCommand(POLYMUL_PROGRAM, "polymul.exe");
 const std::string kRepro = REPRO_DIR;
 
 class Repro : public ::testing::Test {

@@ -20,6 +20,12 @@ void PrepareProcess() {
 #endif
 }
 
+std::tm LocalTime(std::time_t moment) {
+  std::tm t{};
+  localtime_r(&moment, &t);
+  return t;
+}
+
 std::string ArgumentToCp932(const char* argument) { return Utf8ToCp932(argument ? argument : ""); }
 
 }  // namespace platform

@@ -6,6 +6,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "runtime/platform/registry_store.h"
 
 namespace platform {
 
@@ -37,5 +41,12 @@ size_t EditStoreText(Bytes store, Bytes key, const StoreValue* values, size_t co
 // The written form of a value (its first line, without the line end), or
 // false when the key or the value is not there.
 bool FindStoreValue(Bytes store, Bytes key, Bytes name, Bytes& written);
+
+// The key as it is written in a store, with its root.
+std::string RegistryKeyPath(RegistryRoot root, const std::string& key);
+
+// The written forms of values, as they stand after "=" in the store.
+std::string RegistryStringText(const std::string& cp932Value);
+std::string RegistryDwordText(uint32_t value);
 
 }  // namespace platform

@@ -1,0 +1,32 @@
+#include "runtime/platform/process.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include "runtime/platform/win32/wide.h"
+
+namespace platform {
+
+void PrepareProcess() {
+  // Standard input and output carry bytes as they are (the stream display
+  // does its own line ends).
+  _setmode(0, _O_BINARY);
+  _setmode(1, _O_BINARY);
+  _setmode(2, _O_BINARY);
+  // No system dialog for a missing disk or a crash: the run-time reports.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+}
+
+std::tm LocalTime(std::time_t moment) {
+  std::tm t{};
+  localtime_s(&t, &moment);
+  return t;
+}
+
+// The C library gives the arguments in the system's code page.
+std::string ArgumentToCp932(const char* argument) {
+  return WideToCp932(ToWide(argument ? argument : "", CP_ACP));
+}
+
+}  // namespace platform

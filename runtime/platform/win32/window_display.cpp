@@ -1,0 +1,586 @@
+// The window display on Windows: the main window is a real window of the
+// form's class ("T5Q0WC" + form name), the text grid drawn with GDI in the
+// system's fixed-pitch Japanese font, the caret and scroll bars Windows' own,
+// the copy commands in the system menu. Its window procedure turns what
+// Windows sends into the host's messages; the pump is Windows' message loop
+// (PeekMessage in the statement poll, GetMessage in key waits).
+#include "runtime/platform/display.h"  // before windows.h, whose macros share the message names
+#include "runtime/platform/encoding.h"
+
+#include <windows.h>
+#include <imm.h>
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "runtime/platform/win32/wide.h"
+
+#undef MessageBox  // Display::MessageBox, not the Win32 macro
+
+namespace platform {
+namespace {
+
+constexpr wchar_t kClassName[] = L"T5Q0WCMAINFORM";
+constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL;
+constexpr UINT kCopyMenuSeparator = 100;
+
+COLORREF ToColor(const Rgb& c) { return RGB(c.r, c.g, c.b); }
+
+// The face of a font as the system made it (a request for a face it does
+// not have is quietly given another, which may lack Latin letters).
+std::wstring FaceOf(HFONT font) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font);
+  wchar_t face[LF_FACESIZE] = {};
+  GetTextFaceW(dc, LF_FACESIZE, face);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return face;
+}
+
+HFONT MakeFont(const std::wstring& face, int pixelHeight) {
+  LOGFONTW f{};
+  f.lfHeight = -pixelHeight;
+  f.lfCharSet = SHIFTJIS_CHARSET;
+  f.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+  f.lfQuality = DEFAULT_QUALITY;
+  lstrcpynW(f.lfFaceName, face.c_str(), LF_FACESIZE);
+  return CreateFontIndirectW(&f);
+}
+
+int CALLBACK CollectFixedJapanese(const LOGFONTW* f, const TEXTMETRICW*, DWORD type, LPARAM found) {
+  auto* faces = reinterpret_cast<std::vector<std::wstring>*>(found);
+  if ((f->lfPitchAndFamily & 3) == FIXED_PITCH && f->lfFaceName[0] != L'@' && (type & TRUETYPE_FONTTYPE))
+    faces->push_back(f->lfFaceName);
+  return 1;
+}
+
+// The fixed-pitch font that holds CP932: MS Gothic where the system has it,
+// else IPAGothic, else any installed fixed-pitch font of the Japanese
+// character set.
+std::wstring JapaneseFixedFace() {
+  static std::wstring chosen;
+  if (!chosen.empty()) return chosen;
+  for (const wchar_t* face : {L"MS Gothic", L"IPAGothic", L"VL Gothic", L"Noto Sans Mono CJK JP"}) {
+    HFONT f = MakeFont(face, 16);
+    const bool have = FaceOf(f) == face;
+    DeleteObject(f);
+    if (have) return chosen = face;
+  }
+  std::vector<std::wstring> faces;
+  LOGFONTW want{};
+  want.lfCharSet = SHIFTJIS_CHARSET;
+  HDC dc = GetDC(nullptr);
+  EnumFontFamiliesExW(dc, &want, CollectFixedJapanese, reinterpret_cast<LPARAM>(&faces), 0);
+  ReleaseDC(nullptr, dc);
+  return chosen = faces.empty() ? L"MS Gothic" : faces.front();
+}
+
+std::pair<int, int> CellOf(HFONT font) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font);
+  SIZE s{};
+  GetTextExtentPoint32W(dc, L".", 1, &s);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return {std::max<int>(1, s.cx), std::max<int>(1, s.cy)};
+}
+
+// The font of a face the form names, else the Japanese fixed-pitch font.
+// "FixedSys" (and no face) is a raster font of one size whose cells are 8
+// pixels wide whatever height is asked: its stand-in takes the largest size
+// up to 16 pixels whose "." is at most 8 pixels wide, so that a form made
+// for it shows its whole grid.
+HFONT FontFor(const std::string& cp932Face, int pixelHeight) {
+  const bool raster = cp932Face.empty() || cp932Face == "FixedSys";
+  if (!raster) {
+    const std::wstring face = Cp932ToWide(cp932Face);
+    HFONT f = MakeFont(face, pixelHeight > 0 ? pixelHeight : 16);
+    if (FaceOf(f) == face) return f;
+    DeleteObject(f);
+  }
+  const std::wstring face = JapaneseFixedFace();
+  if (!raster) return MakeFont(face, pixelHeight > 0 ? pixelHeight : 16);
+  for (int size = 16; size > 10; --size) {
+    HFONT f = MakeFont(face, size);
+    if (CellOf(f).first <= 8 || size == 11) return f;
+    DeleteObject(f);
+  }
+  return MakeFont(face, 16);
+}
+
+class WindowDisplay : public Display {
+ public:
+  WindowDisplay() {
+    static bool registered = false;
+    if (!registered) {
+      WNDCLASSEXW c{};
+      c.cbSize = sizeof c;
+      c.style = CS_DBLCLKS;
+      c.lpfnWndProc = Procedure;
+      c.cbWndExtra = sizeof(void*);
+      c.hInstance = GetModuleHandleW(nullptr);
+      c.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512));  // IDI_APPLICATION
+      c.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+      c.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+      c.lpszClassName = kClassName;
+      registered = RegisterClassExW(&c) != 0;
+    }
+    font_ = FontFor("FixedSys", 18);
+    std::tie(cellWidth_, cellHeight_) = CellOf(font_);
+    hwnd_ = CreateWindowExW(0, kClassName, L"", kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 648, 466, nullptr, nullptr,
+                            GetModuleHandleW(nullptr), this);
+    if (hwnd_) AddCopyCommands();
+  }
+  ~WindowDisplay() override {
+    Close();
+    if (font_) DeleteObject(font_);
+  }
+
+  bool Created() const { return hwnd_ != nullptr; }
+  const char* Name() const override { return "window"; }
+
+  // The window takes the form's size (which the host has fitted to the
+  // whole grid) and can grow no larger than the grid.
+  void Open(const ScreenSource* screen, WindowHandle window) override {
+    screen_ = screen;
+    window_ = window;
+    const int x = hasPosition_ ? x_ : CW_USEDEFAULT, y = hasPosition_ ? y_ : CW_USEDEFAULT;
+    const auto [maxWidth, maxHeight] = FullSize();
+    SetWindowPos(hwnd_, nullptr, x == CW_USEDEFAULT ? 0 : x, y == CW_USEDEFAULT ? 0 : y, std::min(width_, maxWidth),
+                 std::min(height_, maxHeight), SWP_NOZORDER | (hasPosition_ ? 0 : SWP_NOMOVE));
+    ShowWindow(hwnd_, SW_SHOW);
+    SetForegroundWindow(hwnd_);
+    SetFocus(hwnd_);
+    SyncScrollBars();
+    UpdateWindow(hwnd_);
+  }
+
+  void Connect(MessageQueue& queue) override { queue_ = &queue; }
+
+  void WindowDestroyed() override {
+    screen_ = nullptr;
+    Close();
+  }
+
+  void Close() override {
+    if (!hwnd_) return;
+    HWND h = hwnd_;
+    hwnd_ = nullptr;
+    SetWindowLongPtrW(h, 0, 0);
+    DestroyWindow(h);
+  }
+
+  void PumpEvents(MessageQueue& queue) override {
+    queue_ = &queue;
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) Dispatch(m);
+    Present();
+  }
+
+  void WaitEvents(MessageQueue& queue) override {
+    queue_ = &queue;
+    Present();
+    MSG m;
+    while (queue.Empty()) {
+      const BOOL got = GetMessageW(&m, nullptr, 0, 0);
+      if (got <= 0) {  // WM_QUIT, or no message loop left: the window is gone
+        Post(WM_CLOSE, 1);
+        break;
+      }
+      Dispatch(m);
+      Present();
+    }
+  }
+
+  // Follows the screen: scroll bars, a repaint when the grid changed, the
+  // caret (and the input method's window) at the cursor.
+  void Present() override {
+    if (!hwnd_ || !screen_) return;
+    SyncScrollBars();
+    if (screen_->Version() != drawn_) {
+      drawn_ = screen_->Version();
+      InvalidateRect(hwnd_, nullptr, FALSE);
+      UpdateWindow(hwnd_);
+    }
+    PlaceCaret();
+  }
+
+  void SetTitle(const std::string& cp932) override {
+    if (hwnd_) SetWindowTextW(hwnd_, Cp932ToWide(cp932).c_str());
+  }
+  void SetGeometry(int x, int y, int width, int height) override {
+    if (width > 0 && height > 0) {
+      width_ = width;
+      height_ = height;
+    }
+    x_ = x;
+    y_ = y;
+    hasPosition_ = true;
+  }
+  void SetFont(const std::string& face, int pixelHeight) override {
+    if (font_) DeleteObject(font_);
+    font_ = FontFor(face, pixelHeight);
+    std::tie(cellWidth_, cellHeight_) = CellOf(font_);
+    if (focused_) {
+      DestroyCaret();
+      CreateCaret(hwnd_, nullptr, 2, cellHeight_);
+      caretShown_ = false;
+    }
+  }
+  std::pair<int, int> CellSize(const std::string& face, int pixelHeight) override {
+    HFONT f = FontFor(face, pixelHeight);
+    auto cell = CellOf(f);
+    DeleteObject(f);
+    return cell;
+  }
+  // What the window adds around its client area: frame and caption (the
+  // scroll bars appear only when the window is smaller than the grid).
+  std::pair<int, int> FrameSize() override {
+    RECT r{0, 0, 0, 0};
+    AdjustWindowRectEx(&r, kStyle & ~(WS_VSCROLL | WS_HSCROLL), FALSE, 0);
+    return {r.right - r.left, r.bottom - r.top};
+  }
+  void Beep() override { MessageBeep(MB_OK); }
+
+  void MessageBox(const std::string& caption, const std::string& text) override {
+    MessageBoxW(hwnd_ && IsWindowVisible(hwnd_) ? hwnd_ : nullptr, Cp932ToWide(text).c_str(),
+                Cp932ToWide(caption).c_str(), MB_OK | MB_ICONEXCLAMATION);
+  }
+
+  // The text as Unicode: the system gives it to programs that ask for the
+  // ANSI form in their own code page.
+  bool CopyText(const std::string& cp932) override {
+    if (!hwnd_ || !OpenClipboard(hwnd_)) return false;
+    EmptyClipboard();
+    const std::wstring text = Cp932ToWide(cp932);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    bool ok = false;
+    if (block) {
+      auto* p = static_cast<wchar_t*>(GlobalLock(block));
+      std::copy(text.begin(), text.end(), p);
+      p[text.size()] = L'\0';
+      GlobalUnlock(block);
+      ok = SetClipboardData(CF_UNICODETEXT, block) != nullptr;
+      if (!ok) GlobalFree(block);
+    }
+    CloseClipboard();
+    return ok;
+  }
+
+  // A bitmap of the whole grid: the background over white, the text over it.
+  bool CopyImage() override {
+    if (!hwnd_ || !screen_ || !OpenClipboard(hwnd_)) return false;
+    EmptyClipboard();
+    HDC window = GetDC(hwnd_);
+    HDC dc = CreateCompatibleDC(window);
+    const int w = screen_->Columns() * cellWidth_, h = screen_->Rows() * cellHeight_;
+    HBITMAP bitmap = CreateCompatibleBitmap(window, w, h);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    RECT all{0, 0, w, h};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    DrawGrid(dc, 0, 0, w, h);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    ReleaseDC(hwnd_, window);
+    const bool ok = SetClipboardData(CF_BITMAP, bitmap) != nullptr;
+    if (!ok) DeleteObject(bitmap);
+    CloseClipboard();
+    return ok;
+  }
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND h, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_NCCREATE) {
+      SetWindowLongPtrW(h, 0, reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<WindowDisplay*>(GetWindowLongPtrW(h, 0));
+    if (!self) return DefWindowProcW(h, message, w, l);
+    return self->Handle(h, message, w, l);
+  }
+
+  LRESULT Handle(HWND h, UINT message, WPARAM w, LPARAM l) {
+    switch (message) {
+      case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(h, &ps);
+        Paint(dc);
+        EndPaint(h, &ps);
+        return 0;
+      }
+      case WM_ERASEBKGND: return 1;  // the paint covers the whole client area
+      case WM_CLOSE: Post(WM_CLOSE, 0); return 0;  // the host decides; the window goes when it is destroyed
+      case WM_SETFOCUS:
+        focused_ = true;
+        CreateCaret(h, nullptr, 2, cellHeight_);
+        caretShown_ = false;
+        PlaceCaret();
+        Post(WM_SETFOCUS, 0);
+        return 0;
+      case WM_KILLFOCUS:
+        focused_ = false;
+        if (caretShown_) HideCaret(h);
+        caretShown_ = false;
+        DestroyCaret();
+        Post(WM_KILLFOCUS, 0);
+        return 0;
+      case WM_SIZE: {
+        if (w == SIZE_MINIMIZED) return 0;
+        RECT r;
+        GetClientRect(h, &r);
+        Post(WM_SIZE, 0, ((r.right / cellWidth_) & 0xFFFF) | (((r.bottom / cellHeight_) & 0xFFFF) << 16));
+        return 0;
+      }
+      case WM_GETMINMAXINFO: {
+        if (!screen_) break;
+        auto* info = reinterpret_cast<MINMAXINFO*>(l);
+        const auto [fullWidth, fullHeight] = FullSize();
+        info->ptMaxTrackSize = {fullWidth, fullHeight};
+        info->ptMaxSize = {fullWidth, fullHeight};
+        return 0;
+      }
+      case WM_KEYDOWN: return KeyDown(static_cast<UINT>(w)) ? 0 : DefWindowProcW(h, message, w, l);
+      case WM_KEYUP:
+        if (w == VK_SHIFT || w == VK_CONTROL) Post(WM_KEYUP, w);
+        return 0;
+      case WM_SYSKEYDOWN:
+        // Of the system keys only F10 is a key of the program (the host
+        // decides); Alt with a letter types nothing.
+        if (w >= VK_F1 && w <= VK_F12) Post(WM_SYSKEYDOWN, w);
+        else if (w >= 'A' && w <= 'Z') Post(WM_SYSKEYDOWN, w);
+        if (w == VK_F10) return 0;
+        break;
+      case WM_CHAR: Char(static_cast<wchar_t>(w)); return 0;
+      case WM_SYSCOMMAND:
+        if (w == kCommandCopyText || w == kCommandCopyImage) {
+          Post(WM_SYSCOMMAND, w);
+          return 0;
+        }
+        break;
+      case WM_VSCROLL:
+      case WM_HSCROLL:
+        if (LOWORD(w) == SB_THUMBTRACK || LOWORD(w) > SB_THUMBTRACK) return 0;
+        Post(message, LOWORD(w) | (static_cast<uint64_t>(HIWORD(w)) << 16));
+        return 0;
+      case WM_LBUTTONDOWN:
+      case WM_RBUTTONDOWN:
+      case WM_MBUTTONDOWN:
+        SetFocus(h);
+        [[fallthrough]];
+      case WM_LBUTTONUP:
+      case WM_RBUTTONUP:
+      case WM_MBUTTONUP:
+      case WM_LBUTTONDBLCLK:
+      case WM_RBUTTONDBLCLK:
+      case WM_MBUTTONDBLCLK: Post(message, 0); return 0;
+      case WM_MOUSEWHEEL: Post(WM_MOUSEWHEEL, static_cast<uint64_t>(HIWORD(w)) << 16); return 0;
+      default: break;
+    }
+    return DefWindowProcW(h, message, w, l);
+  }
+
+  void Post(uint32_t message, uint64_t w, int64_t l = 0) {
+    if (queue_) queue_->Post({window_ ? window_ : 1, message, w, l});
+  }
+  void Key(uint32_t vk) {
+    Post(WM_KEYDOWN, vk);
+    Post(WM_KEYUP, vk);
+  }
+
+  // The editing and function keys as keys; everything that types comes as
+  // WM_CHAR (TranslateMessage makes it).
+  bool KeyDown(UINT vk) {
+    switch (vk) {
+      case VK_SHIFT:
+      case VK_CONTROL: Post(WM_KEYDOWN, vk); return true;
+      case VK_LEFT:
+      case VK_RIGHT:
+      case VK_UP:
+      case VK_DOWN:
+      case VK_HOME:
+      case VK_END:
+      case VK_INSERT:
+      case VK_DELETE:
+      case VK_PRIOR:
+      case VK_NEXT:
+      case VK_CLEAR: Key(vk); return true;
+      default: break;
+    }
+    if (vk >= VK_F1 && vk <= VK_F12) {
+      Key(vk);
+      return true;
+    }
+    return false;
+  }
+
+  // A typed character (an input method's result too) as its CP932 bytes;
+  // one without a CP932 form is "?". Control characters below 32 other than
+  // the editing ones are dropped, as the other displays drop them.
+  void Char(wchar_t c) {
+    if (c >= 0xD800 && c <= 0xDBFF) {  // the first half of a pair: the second completes it
+      highSurrogate_ = c;
+      return;
+    }
+    if (c >= 0xDC00 && c <= 0xDFFF) {
+      highSurrogate_ = 0;
+      return Post(WM_CHAR, '?');
+    }
+    if (c < 32) {
+      if (c == 8 || c == 9 || c == 13 || c == 27 || (c >= 1 && c <= 26)) Post(WM_CHAR, c);
+      return;
+    }
+    char bytes[4];
+    BOOL defaulted = FALSE;
+    const int n = WideCharToMultiByte(kCodePage932, WC_NO_BEST_FIT_CHARS, &c, 1, bytes, sizeof bytes, nullptr,
+                                      &defaulted);
+    if (n <= 0 || defaulted) return Post(WM_CHAR, '?');
+    for (int i = 0; i < n; ++i) Post(WM_CHAR, static_cast<unsigned char>(bytes[i]));
+  }
+
+  void AddCopyCommands() {
+    HMENU system = GetSystemMenu(hwnd_, FALSE);
+    if (!system) return;
+    HMENU copy = CreatePopupMenu();
+    AppendMenuW(copy, MF_STRING, kCommandCopyText, L"テキスト(&T)");
+    AppendMenuW(copy, MF_STRING, kCommandCopyImage, L"テキスト/グラフィック(&M)");
+    AppendMenuW(system, MF_SEPARATOR, kCopyMenuSeparator, nullptr);
+    AppendMenuW(system, MF_POPUP, reinterpret_cast<UINT_PTR>(copy), L"コピー(&Y)");
+  }
+
+  // The whole grid with the window's frame: the largest the window gets.
+  std::pair<int, int> FullSize() const {
+    RECT r{0, 0, (screen_ ? screen_->Columns() : 80) * cellWidth_, (screen_ ? screen_->Rows() : 24) * cellHeight_};
+    AdjustWindowRectEx(&r, kStyle & ~(WS_VSCROLL | WS_HSCROLL), FALSE, 0);
+    return {r.right - r.left, r.bottom - r.top};
+  }
+
+  void SyncScrollBars() {
+    if (!hwnd_ || !screen_) return;
+    SetBar(SB_VERT, screen_->MaxScrollRow(), screen_->ScrollRow());
+    SetBar(SB_HORZ, screen_->MaxScrollColumn(), screen_->ScrollColumn());
+  }
+  void SetBar(int bar, int max, int position) {
+    SCROLLINFO s{};
+    s.cbSize = sizeof s;
+    s.fMask = SIF_RANGE | SIF_POS | SIF_PAGE;
+    s.nMin = 0;
+    s.nMax = max;
+    s.nPage = max > 0 ? 1 : 0;
+    s.nPos = position;
+    SetScrollInfo(hwnd_, bar, &s, TRUE);
+    ShowScrollBar(hwnd_, bar, max > 0);
+  }
+
+  void PlaceCaret() {
+    if (!focused_ || !screen_) return;
+    const int x = (screen_->CursorColumn() - screen_->ScrollColumn()) * cellWidth_;
+    const int y = (screen_->CursorRow() - screen_->ScrollRow()) * cellHeight_;
+    SetCaretPos(x, y);
+    if (HIMC ime = ImmGetContext(hwnd_)) {
+      COMPOSITIONFORM form{};
+      form.dwStyle = CFS_POINT;
+      form.ptCurrentPos = {x, y};
+      ImmSetCompositionWindow(ime, &form);
+      ImmReleaseContext(hwnd_, ime);
+    }
+    const bool want = screen_->CaretShown();
+    if (want && !caretShown_) ShowCaret(hwnd_);
+    if (!want && caretShown_) HideCaret(hwnd_);
+    caretShown_ = want;
+  }
+
+  // Painted off screen first, so that a long run of output does not flicker.
+  void Paint(HDC target) {
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    const int w = std::max<int>(1, client.right), h = std::max<int>(1, client.bottom);
+    HDC dc = CreateCompatibleDC(target);
+    HBITMAP bitmap = CreateCompatibleBitmap(target, w, h);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    if (screen_) DrawGrid(dc, screen_->ScrollColumn(), screen_->ScrollRow(), w, h);
+    else FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    BitBlt(target, 0, 0, w, h, dc, 0, 0, SRCCOPY);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+  }
+
+  // The background, then each row in runs of equal colour and attribute,
+  // every character at its own cell (a double-byte one over two).
+  void DrawGrid(HDC dc, int left, int top, int width, int height) {
+    HBRUSH back = CreateSolidBrush(ToColor(kFillPalette[screen_->BackColor() & 15]));
+    RECT all{0, 0, width, height};
+    FillRect(dc, &all, back);
+    DeleteObject(back);
+    HGDIOBJ oldFont = SelectObject(dc, font_);
+    const int columns = screen_->Columns(), rows = screen_->Rows();
+    std::wstring text;
+    std::vector<INT> advances;
+    for (int r = top; r < rows; ++r) {
+      const uint8_t* chars = screen_->RowChars(r);
+      const uint8_t* colors = screen_->RowColors(r);
+      const uint8_t* attrs = screen_->RowAttributes(r);
+      const int y = (r - top) * cellHeight_;
+      if (y >= height) break;
+      int c = 0;
+      while (c < columns) {
+        int end = c;
+        while (end < columns && colors[end] == colors[c] && attrs[end] == attrs[c])
+          end += IsLeadByte(chars[end]) && end + 1 < columns ? 2 : 1;
+        end = std::min(end, columns);
+        const CellColors cc = ColorsOf(colors[c], attrs[c], screen_->BackColor());
+        const int x = (c - left) * cellWidth_;
+        text.clear();
+        advances.clear();
+        for (int k = c; k < end;) {
+          const int n = IsLeadByte(chars[k]) && k + 1 < columns ? 2 : 1;
+          std::wstring glyph = Cp932ToWide(std::string(reinterpret_cast<const char*>(chars + k), n));
+          if (glyph.empty()) glyph = L"?";
+          for (size_t g = 0; g < glyph.size(); ++g) {
+            text += glyph[g];
+            advances.push_back(g + 1 == glyph.size() ? n * cellWidth_ : 0);
+          }
+          k += n;
+        }
+        RECT cell{x, y, x + (end - c) * cellWidth_, y + cellHeight_};
+        SetTextColor(dc, ToColor(cc.text));
+        SetBkColor(dc, ToColor(cc.back));
+        SetBkMode(dc, cc.opaque ? OPAQUE : TRANSPARENT);
+        ExtTextOutW(dc, x, y, cc.opaque ? ETO_OPAQUE : 0, &cell, text.c_str(), static_cast<UINT>(text.size()),
+                    advances.data());
+        c = end;
+      }
+    }
+    SelectObject(dc, oldFont);
+  }
+
+  void Dispatch(const MSG& m) {
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
+
+  HWND hwnd_ = nullptr;
+  HFONT font_ = nullptr;
+  int cellWidth_ = 8, cellHeight_ = 16;
+  const ScreenSource* screen_ = nullptr;
+  MessageQueue* queue_ = nullptr;
+  WindowHandle window_ = 1;
+  int width_ = 648, height_ = 466, x_ = 0, y_ = 0;
+  bool hasPosition_ = false;
+  bool focused_ = false, caretShown_ = false;
+  uint64_t drawn_ = ~uint64_t{0};
+  wchar_t highSurrogate_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<Display> CreateWindowDisplay(std::string& problem) {
+  auto display = std::make_unique<WindowDisplay>();
+  if (display->Created()) return display;
+  problem = "the window cannot be created";
+  return nullptr;
+}
+
+}  // namespace platform
