@@ -8,6 +8,7 @@
 #include <string>
 
 #include "frame.h"
+#include "numbers.h"
 #include "strings.h"
 
 namespace rt {
@@ -21,13 +22,13 @@ constexpr int kMaxSignificant = 28;
 // rejected item must not make a later checked operation fail.
 class KeepFloatStatus {
  public:
-  KeepFloatStatus() { std::fegetexceptflag(&saved_, FE_ALL_EXCEPT); }
-  ~KeepFloatStatus() { std::fesetexceptflag(&saved_, FE_ALL_EXCEPT); }
+  KeepFloatStatus() : saved_(SaveFloatStatus()) {}
+  ~KeepFloatStatus() { RestoreFloatStatus(saved_); }
   KeepFloatStatus(const KeepFloatStatus&) = delete;
   KeepFloatStatus& operator=(const KeepFloatStatus&) = delete;
 
  private:
-  std::fexcept_t saved_;
+  unsigned saved_;
 };
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }

@@ -29,6 +29,18 @@ void CheckFloatStatus() {
   RaiseError(6, 0xE003);
 }
 
+#if !(defined(__x86_64__) && defined(__GNUC__))
+unsigned SaveFloatStatus() {
+  std::fexcept_t flags;
+  std::fegetexceptflag(&flags, FE_ALL_EXCEPT);
+  return flags;
+}
+void RestoreFloatStatus(unsigned saved) {
+  const std::fexcept_t flags = static_cast<std::fexcept_t>(saved);
+  std::fesetexceptflag(&flags, FE_ALL_EXCEPT);
+}
+#endif
+
 namespace {
 
 // Adds or subtracts one half and truncates toward zero; false when the result

@@ -16,6 +16,21 @@ enum TypeCode : uint8_t {
   kTypeFixedStringArray = 0x13,
 };
 
+// The floating-point status flags (the exceptions that happened, not the
+// masks), saved and put back around work that may leave flags behind. On
+// x86-64 they are the flags of MXCSR, read and written directly: the C
+// library's fesetexceptflag of MinGW-w64 clears the masks, after which the
+// next inexact result ends the process.
+#if defined(__x86_64__) && defined(__GNUC__)
+inline unsigned SaveFloatStatus() { return __builtin_ia32_stmxcsr() & 0x3F; }
+inline void RestoreFloatStatus(unsigned saved) {
+  __builtin_ia32_ldmxcsr((__builtin_ia32_stmxcsr() & ~0x3Fu) | (saved & 0x3F));
+}
+#else
+unsigned SaveFloatStatus();
+void RestoreFloatStatus(unsigned saved);
+#endif
+
 // Reads and clears the floating-point status: invalid operation raises
 // error 5, division by zero 11, overflow 6. Underflow and inexact are ignored.
 void CheckFloatStatus();

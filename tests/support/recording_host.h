@@ -3,13 +3,12 @@
 // close the window.
 #pragma once
 
-#include <iconv.h>
-
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "runtime/core/frame.h"
+#include "runtime/platform/encoding.h"
 
 namespace rt::test {
 
@@ -81,16 +80,7 @@ class TestHost : public Host {
 
 // UTF-8 text as the CP932 bytes the run-time works with.
 inline std::string Cp932(const std::string& utf8) {
-  iconv_t cd = iconv_open("CP932", "UTF-8");
-  std::string out(utf8.size() * 2 + 4, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  size_t inLeft = utf8.size();
-  char* o = out.data();
-  size_t outLeft = out.size();
-  iconv(cd, &in, &inLeft, &o, &outLeft);
-  iconv_close(cd);
-  out.resize(out.size() - outLeft);
-  return out;
+  return platform::Utf8ToCp932(utf8);
 }
 
 }  // namespace rt::test

@@ -32,7 +32,7 @@ uint32_t WindowsError(int e) {
     case EINVAL:
     case ENAMETOOLONG:
     case EILSEQ: return ERROR_INVALID_NAME;
-    case EIO: return ERROR_READ_FAULT;
+    case EIO: return ERROR_WRITE_FAULT;
     default: return ERROR_GEN_FAILURE;
   }
 }

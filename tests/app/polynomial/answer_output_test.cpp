@@ -2,10 +2,7 @@
 // the middle of a save leaves behind.
 #include "app/polynomial/answer_output.h"
 
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <filesystem>
 #include <string>
 
 #include "app/polynomial/term_text.h"
@@ -25,10 +22,11 @@ class SaveTest : public rt::test::RuntimeTest {
     rows.letterCount = 1;
     for (int i = 1; i <= 2000; ++i) rows.cells.insert(rows.cells.end(), {1, 1, static_cast<double>(i)});
   }
-  bool Exists(const char* name) { return access(name, F_OK) == 0; }
-  off_t Size(const char* name) {
-    struct stat st;
-    return stat(name, &st) == 0 ? st.st_size : -1;
+  bool Exists(const char* name) { return std::filesystem::exists(name); }
+  long long Size(const char* name) {
+    std::error_code e;
+    const auto size = std::filesystem::file_size(name, e);
+    return e ? -1 : static_cast<long long>(size);
   }
 
   test_support::TempFolder folder{"tessel-save"};
@@ -55,7 +53,7 @@ TEST_F(SaveTest, EndingInTheMiddleLeavesNoPartialFile) {
   EXPECT_TRUE(ended);
   EXPECT_TRUE(host.quit);
   EXPECT_FALSE(Exists("cut.txt"));
-  EXPECT_EQ(std::system("test -z \"$(ls -A)\""), 0) << "nothing is left in the folder";
+  EXPECT_TRUE(std::filesystem::is_empty(".")) << "nothing is left in the folder";
   EXPECT_TRUE(host.reports.empty());
 }
 

@@ -1,10 +1,11 @@
-#include <dirent.h>
-#include <stdlib.h>
+#if !defined(_WIN32)
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -46,11 +47,8 @@ class FilesTest : public RuntimeTest {
   // The names in the folder, sorted.
   static std::vector<std::string> Entries() {
     std::vector<std::string> names;
-    if (DIR* d = opendir(".")) {
-      while (dirent* e = readdir(d))
-        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
-      closedir(d);
-    }
+    for (const auto& e : std::filesystem::directory_iterator("."))
+      names.push_back(e.path().filename().generic_string());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -149,21 +147,28 @@ TEST_F(FilesTest, ALoneLineFeedEndsALine) {
 // abandoned or failed file leaves the old one whole, and nothing beside it.
 TEST_F(FilesTest, OutputReplacesAFileOnlyWhenClosed) {
   Write("old.txt", "old answer\r\n\x1A");
+#if !defined(_WIN32)
   ASSERT_EQ(chmod("old.txt", 0640), 0);
+#endif
   Open("old.txt", kModeOutput);
   PrintTo(1, "new", kPrintEnd);
   EXPECT_EQ(Slurp("old.txt"), "old answer\r\n\x1A");  // not yet
   Close();
   EXPECT_EQ(Slurp("old.txt"), "new\r\n\x1A");
+#if !defined(_WIN32)
   struct stat st;
   ASSERT_EQ(stat("old.txt", &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
+#endif
   Open("old.txt", kModeOutput);
   PrintTo(1, "partial", kPrintSemicolon);
   DiscardFile(1);
   EXPECT_EQ(Slurp("old.txt"), "new\r\n\x1A");
   ExpectError([] { SelectFileOutput(1); }, 57, 0x5302);  // the number is free again
   DiscardFile(1);                                         // and discarding it again does nothing
+#if defined(_WIN32)
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"old.txt"}));
+#else
   // Through a link the file it leads to is replaced; the link stays.
   ASSERT_EQ(symlink("old.txt", "link.txt"), 0);
   Open("link.txt", kModeOutput);
@@ -177,8 +182,10 @@ TEST_F(FilesTest, OutputReplacesAFileOnlyWhenClosed) {
   PrintTo(1, "gone", kPrintEnd);
   Close();
   EXPECT_EQ(Entries(), (std::vector<std::string>{"link.txt", "old.txt"}));
+#endif
 }
 
+#if !defined(_WIN32)
 // A FIFO (or a device to read) would block or never end: OPEN refuses it.
 TEST_F(FilesTest, FifosAndDevicesToReadAreRefused) {
   ASSERT_EQ(mkfifo("pipe", 0600), 0);
@@ -188,6 +195,7 @@ TEST_F(FilesTest, FifosAndDevicesToReadAreRefused) {
   ExpectError([] { Open("/dev/zero", kModeInput); }, 75, 0x2008);
   ExpectError([] { Open(".", kModeOutput); }, 75, 0x2008);
 }
+#endif
 
 // Failures of the machine at each step of writing a file: each gives the
 // error its code maps to, and the file that was there stays whole.

@@ -1,5 +1,13 @@
 #include <gtest/gtest.h>
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#define pipe(fds) _pipe(fds, 4096, _O_BINARY)
+#define read _read
+#define close _close
+#else
 #include <unistd.h>
+#endif
 
 #include <string>
 
@@ -53,7 +61,7 @@ TEST(StreamDisplay, LineEndsAndSplitCharacters) {
   }
   close(fds[1]);
   char buffer[64];
-  ssize_t n = read(fds[0], buffer, sizeof buffer);
+  const long n = read(fds[0], buffer, sizeof buffer);
   close(fds[0]);
   EXPECT_EQ(std::string(buffer, n > 0 ? n : 0), "x\ny\nzwあ1ソ2ｱ3ソ\n");
 }
