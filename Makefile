@@ -2,7 +2,7 @@
 PROGRAM ?= equation
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test sanitize bench fuzz clean
+.PHONY: all deps build run test sanitize bench fuzz windows windows-package windows-test clean
 
 all: build
 
@@ -40,5 +40,18 @@ bench: deps
 	@cmake --build build-bench -j $(JOBS)
 	@for b in build-bench/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
 
+# The Windows build: equation.exe and polymul.exe cross-built with MinGW-w64,
+# their package (a zip and an NSIS installer), and their tests under wine64.
+windows:
+	@bash .ci/deps windows
+	@cmake --preset windows >/dev/null
+	@cmake --build build-windows -j $(JOBS)
+
+windows-package: windows
+	@cmake --build build-windows --target windows_package
+
+windows-test: windows-package build
+	@bash tests/windows/run.sh build-windows build
+
 clean:
-	rm -rf build build-sanitize build-bench build-fuzz
+	rm -rf build build-sanitize build-bench build-fuzz build-windows

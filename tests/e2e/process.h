@@ -61,6 +61,12 @@ inline std::string ProgramCommand(const std::string& built, const char* exe) {
   return std::string("WINEDEBUG=-all /usr/lib/wine/wine64 ") + folder + "/" + exe;
 }
 
+// The values of a key of the Wine registry, as `reg query` lists them
+// ("    NAME    REG_DWORD    0x823" lines).
+inline std::string WineRegistryKey(const std::string& key) {
+  return RunProgram("WINEDEBUG=-all /usr/lib/wine/wine64 reg query '" + key + "'", "").out;
+}
+
 inline bool Have(const char* tool) {
   std::string cmd = std::string("command -v ") + tool + " >/dev/null 2>&1";
   return std::system(cmd.c_str()) == 0;

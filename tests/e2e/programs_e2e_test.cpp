@@ -95,10 +95,14 @@ TEST_F(Programs, EquationFromAFile) {
   // Only the first line of the file is used.
   EXPECT_NE(r.out.find(ask + "siki.txt\n(a+b)(a-b)\n"), std::string::npos);
   EXPECT_NE(r.out.find("Answer =+a2-b2\n"), std::string::npos);
-  // A name with a colon is refused by INPUT; in double quotes it is taken.
-  EXPECT_NE(r.out.find(ask + "c:siki.txt\nもう一度入力してください\nテキストファイルで指定してください。? \"c:siki.txt\"\n(a+1)(a-1)\n"),
-            std::string::npos);
-  EXPECT_NE(r.out.find("Answer =+a2-1\n"), std::string::npos);
+  // A name with a colon is refused by INPUT; in double quotes it is taken
+  // (on Windows it names siki.txt in drive C's current folder instead).
+  const std::string refused = ask + "c:siki.txt\nもう一度入力してください\nテキストファイルで指定してください。? \"c:siki.txt\"\n";
+  EXPECT_NE(r.out.find(refused), std::string::npos);
+  if (!e2e::WindowsBuild()) {
+    EXPECT_NE(r.out.find(refused + "(a+1)(a-1)\n"), std::string::npos);
+    EXPECT_NE(r.out.find("Answer =+a2-1\n"), std::string::npos);
+  }
 }
 
 TEST_F(Programs, EquationRefusals) {
@@ -142,22 +146,24 @@ TEST_F(Programs, AFailedSaveAsksForAnotherName) {
             std::string::npos)
       << r.out;
   EXPECT_EQ(File("ans1.txt"), " 2 , 2 \r\n 1 , 1 , 2 , 0 \r\n-1 , 1 , 0 , 2 \r\n+a2-b2\r\n\x1A");
-  // A write that fails half way (the file size limit stands in for a full
-  // disk, and must not end the program by its signal): nothing of it is
-  // left, and an older answer of that name stays as it was; the normal form
-  // asks again too.
-  Write("old.txt", "the old answer\r\n\x1A");
   const std::string normal = "ファイル名を ans.txt　というように指定してください。? ";
-  r = e2e::RunProgram("cd " + folder + " && { (ulimit -f 1; XDG_CONFIG_HOME=" + folder +
-                          "/config TESSEL_DISPLAY=stream exec " + kEquation + ") | cat; }",
-                      "y\nm\n(a+b+c+d)6\ny\nd\nbig.txt\n\n/dev/full\nold.txt\n");
-  EXPECT_NE(r.out.find(ask + "big.txt\nbig.txtに保存できませんでした。エラー[67] "), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find(ask + "\n" + ask + "/dev/full\n/dev/fullに保存できませんでした。エラー[67] "), std::string::npos);
-  EXPECT_NE(r.out.find(ask + "old.txt\nold.txtに保存できませんでした。エラー[67] "), std::string::npos);
-  EXPECT_FALSE(Exists("big.txt"));
-  EXPECT_EQ(File("old.txt"), "the old answer\r\n\x1A");
-  EXPECT_EQ(e2e::RunProgram("ls -A -I config -I ans1.txt " + folder, "").out, "old.txt\n");
-  EXPECT_EQ(access("/dev/full", F_OK), 0);  // only files are ever removed
+  if (!e2e::WindowsBuild()) {  // the file size limit and /dev/full are this system's
+    // A write that fails half way (the file size limit stands in for a full
+    // disk, and must not end the program by its signal): nothing of it is
+    // left, and an older answer of that name stays as it was; the normal form
+    // asks again too.
+    Write("old.txt", "the old answer\r\n\x1A");
+    r = e2e::RunProgram("cd " + folder + " && { (ulimit -f 1; XDG_CONFIG_HOME=" + folder +
+                            "/config TESSEL_DISPLAY=stream exec " + kEquation + ") | cat; }",
+                        "y\nm\n(a+b+c+d)6\ny\nd\nbig.txt\n\n/dev/full\nold.txt\n");
+    EXPECT_NE(r.out.find(ask + "big.txt\nbig.txtに保存できませんでした。エラー[67] "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(ask + "\n" + ask + "/dev/full\n/dev/fullに保存できませんでした。エラー[67] "), std::string::npos);
+    EXPECT_NE(r.out.find(ask + "old.txt\nold.txtに保存できませんでした。エラー[67] "), std::string::npos);
+    EXPECT_FALSE(Exists("big.txt"));
+    EXPECT_EQ(File("old.txt"), "the old answer\r\n\x1A");
+    EXPECT_EQ(e2e::RunProgram("ls -A -I config -I ans1.txt " + folder, "").out, "old.txt\n");
+    EXPECT_EQ(access("/dev/full", F_OK), 0);  // only files are ever removed
+  }
   r = Run(kEquation, "y\nm\n(a+b)(a-b)\ny\nn\nnofolder/x.txt\nans.txt\nok\ny\n");
   EXPECT_NE(r.out.find(normal + "nofolder/x.txt\nnofolder/x.txtに保存できませんでした。エラー[63] "
                                 "ファイルまたはフォルダが見つかりません\n" + normal + "ans.txt\n" + kSaved + "ok? "),

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# The Windows build under wine64, in a Wine prefix of its own (made in a
+# temporary folder, removed at the end):
+# - the cross-built unit tests (ctest in the Windows build folder);
+# - the stream end-to-end suite of this machine's build run against the .exe
+#   files, and equation.exe in its real window under Xvfb;
+# - the installer: installs, the shortcut leads to the program, which runs
+#   and saves in its folder, and the uninstaller removes what it put there.
+# usage: tests/windows/run.sh WINDOWS_BUILD NATIVE_BUILD
+set -euo pipefail
+windows=$(realpath "$1")
+native=$(realpath "$2")
+wine=/usr/lib/wine/wine64
+
+export WINEPREFIX
+WINEPREFIX=$(mktemp -d /tmp/tessel-wine-XXXXXX)
+export WINEDEBUG=-all
+# No menu entries or file associations of this machine's desktop for what
+# the installer makes inside the prefix.
+export WINEDLLOVERRIDES="winemenubuilder.exe=d"
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  rm -rf "$WINEPREFIX"
+}
+trap cleanup EXIT
+
+echo "== Wine prefix $WINEPREFIX"
+$wine wineboot --init >/dev/null 2>&1
+wineserver -w
+
+echo "== unit tests under wine64"
+ctest --test-dir "$windows" --output-on-failure -j 2
+
+echo "== end-to-end: the stream sessions and the window against the .exe files"
+TESSEL_E2E_WINDOWS=$windows "$native/tests/e2e/e2e_tests" \
+  --gtest_filter='Programs.*:Polymul.*:Repro.*:WindowSession.WindowsProgramInItsOwnWindow' --gtest_brief=1
+
+echo "== installer"
+setup=$windows/package/tessel-setup.exe
+[ -f "$setup" ] || { echo "no $setup: make windows-package first"; exit 1; }
+$wine "$setup" /S
+wineserver -w
+home=$WINEPREFIX/drive_c/users/$(ls "$WINEPREFIX/drive_c/users" | grep -v -x Public | head -1)
+folder=$home/AppData/Local/Programs/Tessel
+menu=$home/AppData/Roaming/Microsoft/Windows/Start\ Menu/Programs/Tessel
+for f in equation.exe polymul.exe README.txt uninstall.exe; do
+  [ -f "$folder/$f" ] || { echo "not installed: $f"; exit 1; }
+done
+for link in 数式展開 数式乗算（ファイル）; do
+  [ -f "$menu/$link.lnk" ] || { echo "no shortcut $link"; exit 1; }
+done
+strings "$menu/数式展開.lnk" | grep -q 'Tessel\\equation.exe' || { echo "the shortcut does not lead to equation.exe"; exit 1; }
+strings "$menu/数式乗算（ファイル）.lnk" | grep -q 'Tessel\\polymul.exe' || { echo "the shortcut does not lead to polymul.exe"; exit 1; }
+answer=$(cd "$folder" && printf 'y\nm\n(a+b)2\ny\nd\nans.txt\ny\n' | TESSEL_DISPLAY=stream $wine equation.exe | grep '^Answer')
+[ "$answer" = "Answer =+a2+2ab+b2" ] || { echo "the installed equation.exe answered: $answer"; exit 1; }
+printf ' 3 , 2 \r\n 1 , 1 , 2 , 0 \r\n 1 , 2 , 1 , 1 \r\n 1 , 1 , 0 , 2 \r\n+a2+2ab+b2\r\n\x1a' | cmp - "$folder/ans.txt"
+$wine "$folder/uninstall.exe" /S
+wineserver -w
+left=$( (cd "$folder" && ls -A); find "$menu" 2>/dev/null || true)
+[ "$left" = "ans.txt" ] || { echo "the uninstaller left: $left"; exit 1; }
+if $wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessel' >/dev/null 2>&1; then
+  echo "the uninstaller left its registry key"; exit 1
+fi
+echo "installer: installed, ran, uninstalled (the saved answer is the user's and stays)"
