@@ -28,6 +28,12 @@ echo "== Wine prefix $WINEPREFIX"
 $wine wineboot --init >/dev/null 2>&1
 wineserver -w
 
+echo "== MAINFORM is a resource of type 10 (RCDATA) in each .exe"
+for exe in equation polymul; do
+  x86_64-w64-mingw32-windres "$windows/$exe.exe" -O rc | grep -A2 'Type: rcdata' | grep -q 'Name: "MAINFORM"' ||
+    { echo "$exe.exe carries no MAINFORM resource"; exit 1; }
+done
+
 echo "== unit tests under wine64"
 ctest --test-dir "$windows" --output-on-failure -j 2
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <cstdlib>
 #include <windows.h>
 
 #include "runtime/platform/win32/wide.h"
@@ -14,6 +15,22 @@ void PrepareProcess() {
   _setmode(0, _O_BINARY);
   _setmode(1, _O_BINARY);
   _setmode(2, _O_BINARY);
+  // The stream display speaks UTF-8; a console shows and types it so while
+  // the program runs, and gets its own code pages back at the end.
+  static UINT output = 0, input = 0;
+  if (_isatty(1)) {
+    output = GetConsoleOutputCP();
+    SetConsoleOutputCP(CP_UTF8);
+  }
+  if (_isatty(0)) {
+    input = GetConsoleCP();
+    SetConsoleCP(CP_UTF8);
+  }
+  if (output || input)
+    std::atexit([] {
+      if (output) SetConsoleOutputCP(output);
+      if (input) SetConsoleCP(input);
+    });
   // No system dialog for a missing disk or a crash: the run-time reports.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 }
