@@ -53,6 +53,19 @@ class WindowSession : public ::testing::Test {
     Sleep(200);
   }
 
+  // The program's exit code, waiting up to tenths of a second; -1 (and the
+  // program killed) when it has not ended by then.
+  int ExitCode(pid_t program, int tenths) {
+    int status = -1;
+    for (int i = 0; i < tenths; ++i) {
+      if (waitpid(program, &status, WNOHANG) == program) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      Sleep(100);
+    }
+    kill(program, SIGKILL);
+    waitpid(program, nullptr, 0);
+    return -1;
+  }
+
   std::string display;
   pid_t xvfb = -1;
 };
@@ -101,13 +114,7 @@ TEST_F(WindowSession, TypedSessionTitleAnswerAndScreenshot) {
   }
   Line("n");
   Line("y");
-  int status = -1;
-  for (int i = 0; i < 50; ++i) {
-    if (waitpid(program, &status, WNOHANG) == program) break;
-    Sleep(100);
-  }
-  if (!WIFEXITED(status)) kill(program, SIGKILL);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(ExitCode(program, 50), 0);
   (void)!std::system(("rm -rf " + folder).c_str());
 }
 
@@ -153,17 +160,12 @@ TEST_F(WindowSession, WindowsProgramInItsOwnWindow) {
   EXPECT_EQ(saved, " 2 , 2 \r\n 1 , 1 , 2 , 0 \r\n-1 , 1 , 0 , 2 \r\n+a2-b2\r\n\x1A");
   (void)!std::system(("mkdir -p " + std::string(ARTEFACT_DIR)).c_str());
   const std::string shot = std::string(ARTEFACT_DIR) + "/equation-exe-window.png";
-  if (e2e::Have("import"))
+  if (e2e::Have("import")) {
     EXPECT_EQ(e2e::RunProgram("DISPLAY=" + display + " import -window " + id + " " + shot, "").exitCode, 0);
+  }
   Xdo("windowfocus --sync " + id);
   Line("y");
-  int status = -1;
-  for (int i = 0; i < 100; ++i) {
-    if (waitpid(program, &status, WNOHANG) == program) break;
-    Sleep(100);
-  }
-  if (!WIFEXITED(status)) kill(program, SIGKILL);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(ExitCode(program, 100), 0);
   (void)!std::system(("rm -rf " + folder).c_str());
 }
 

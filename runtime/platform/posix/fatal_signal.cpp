@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "runtime/platform/encoding.h"
+#include "runtime/platform/fatal_line.h"
 #include "runtime/platform/posix/registry_file.h"
 #include "runtime/platform/registry_store.h"
 #include "runtime/platform/posix/registry_text.h"
@@ -55,18 +56,6 @@ void Put(const char* p, size_t n) {
     p += w;
     n -= static_cast<size_t>(w);
   }
-}
-
-// The decimal digits of v into out (at least one); their count.
-size_t Decimal(unsigned v, char* out) {
-  char digits[16];
-  size_t n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v);
-  for (size_t i = 0; i < n; ++i) out[i] = digits[n - 1 - i];
-  return n;
 }
 
 // "dword:%08x" into out (15 bytes).
@@ -127,14 +116,9 @@ void OnFatalSignal(int sig, siginfo_t* info, void*) {
   unsigned line = 0;
   if (prepared.where) prepared.where(&module, &line);
   if (!module) module = prepared.unknown;
-  // "caption: message MAIN.BAS [12" and the end of the line.
-  char number[16];
-  Put(prepared.message, prepared.messageSize);
-  Put(module, Length(module));
-  Put(" [", 2);
-  Put(number, Decimal(line & 0xFFFF, number));
-  Put(prepared.lineEnd, Length(prepared.lineEnd));
-  Put("\n", 1);
+  char text[sizeof prepared.message + 512];
+  Put(text, FatalReportLine(prepared.message, prepared.messageSize, module, line, prepared.lineEnd, text,
+                            sizeof text));
   const uint32_t address =
       info ? static_cast<uint32_t>(reinterpret_cast<uintptr_t>(info->si_addr)) : 0xFFFFFFFFu;
   RecordInStore(module, line, address, sig);

@@ -160,15 +160,6 @@ RegistryChange& RegistryChange::Dword(const std::string& name, uint32_t value) {
 
 bool RegistryChange::Commit(RegistryRoot root, const std::string& key) const { return Write(root, key, values_); }
 
-bool RegistrySetString(RegistryRoot root, const std::string& key, const std::string& name,
-                       const std::string& cp932Value) {
-  return RegistryChange().String(name, cp932Value).Commit(root, key);
-}
-
-bool RegistrySetDword(RegistryRoot root, const std::string& key, const std::string& name, uint32_t value) {
-  return RegistryChange().Dword(name, value).Commit(root, key);
-}
-
 std::optional<std::string> RegistryGetString(RegistryRoot root, const std::string& key, const std::string& name) {
   auto v = Get(root, key, name);
   if (!v || v->size() < 2 || v->front() != '"' || v->back() != '"') return std::nullopt;

@@ -104,7 +104,7 @@ std::string Converter::Convert(std::string_view in) {
     if (direction == kToUtf8) {
       n = IsLeadByte(b) ? 2 : 1;
       if (n > left) {  // a lead byte at the end: its trail byte comes next
-        held_.assign(p, left);
+        held_ = input.substr(static_cast<size_t>(p - input.data()));
         break;
       }
       if (!AppendCp932Char(p, n, out)) {  // one "?" for the byte; the next starts afresh
@@ -116,7 +116,7 @@ std::string Converter::Convert(std::string_view in) {
       n = 1;
       while (n < want && n < left && (static_cast<unsigned char>(p[n]) & 0xC0) == 0x80) ++n;
       if (n < want && n == left) {  // the rest of the character comes next
-        held_.assign(p, left);
+        held_ = input.substr(static_cast<size_t>(p - input.data()));
         break;
       }
       if (n < want) out += '?';  // a broken sequence: one "?" for it
@@ -125,20 +125,6 @@ std::string Converter::Convert(std::string_view in) {
     p += n;
     left -= n;
   }
-  return out;
-}
-
-std::string Cp932ToUtf8(std::string_view cp932) {
-  Converter c("UTF-8", "CP932");
-  std::string out = c.Convert(cp932);
-  if (c.Pending()) out += '?';
-  return out;
-}
-
-std::string Utf8ToCp932(std::string_view utf8) {
-  Converter c("CP932", "UTF-8");
-  std::string out = c.Convert(utf8);
-  if (c.Pending()) out += '?';
   return out;
 }
 

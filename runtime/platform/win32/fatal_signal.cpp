@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "runtime/platform/fatal_line.h"
 #include "runtime/platform/win32/wide.h"
 
 namespace platform {
@@ -29,17 +30,6 @@ Prepared prepared;
 void Put(const char* p, size_t n) {
   DWORD written;
   WriteFile(GetStdHandle(STD_ERROR_HANDLE), p, static_cast<DWORD>(n), &written, nullptr);
-}
-
-size_t Decimal(unsigned v, char* out) {
-  char digits[16];
-  size_t n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v);
-  for (size_t i = 0; i < n; ++i) out[i] = digits[n - 1 - i];
-  return n;
 }
 
 void SetText(HKEY k, const wchar_t* name, const wchar_t* text) {
@@ -74,13 +64,9 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* info) {
   unsigned line = 0;
   if (prepared.where) prepared.where(&module, &line);
   if (!module) module = prepared.unknown;
-  char number[16];
-  Put(prepared.message, prepared.messageSize);
-  Put(module, std::strlen(module));
-  Put(" [", 2);
-  Put(number, Decimal(line & 0xFFFF, number));
-  Put(prepared.lineEnd, std::strlen(prepared.lineEnd));
-  Put("\n", 1);
+  char text[sizeof prepared.message + 512];
+  Put(text, FatalReportLine(prepared.message, prepared.messageSize, module, line, prepared.lineEnd, text,
+                            sizeof text));
   const DWORD code = info && info->ExceptionRecord ? info->ExceptionRecord->ExceptionCode : 0;
   const DWORD address = info && info->ExceptionRecord
                             ? static_cast<DWORD>(reinterpret_cast<uintptr_t>(info->ExceptionRecord->ExceptionAddress))

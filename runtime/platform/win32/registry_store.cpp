@@ -100,15 +100,6 @@ bool RegistryChange::Commit(RegistryRoot root, const std::string& key) const {
   return ok;
 }
 
-bool RegistrySetString(RegistryRoot root, const std::string& key, const std::string& name,
-                       const std::string& cp932Value) {
-  return RegistryChange().String(name, cp932Value).Commit(root, key);
-}
-
-bool RegistrySetDword(RegistryRoot root, const std::string& key, const std::string& name, uint32_t value) {
-  return RegistryChange().Dword(name, value).Commit(root, key);
-}
-
 std::optional<std::string> RegistryGetString(RegistryRoot root, const std::string& key, const std::string& name) {
   DWORD type = 0, number = 0;
   std::wstring text;
