@@ -41,6 +41,18 @@ echo "== end-to-end: the stream sessions and the window against the .exe files"
 TESSEL_E2E_WINDOWS=$windows "$native/tests/e2e/e2e_tests" \
   --gtest_filter='Programs.*:Polymul.*:Repro.*:WindowSession.WindowsProgramInItsOwnWindow' --gtest_brief=1
 
+echo "== an access violation: the report on standard error and the X* record in the registry"
+crash_err=$(cd "$WINEPREFIX" && printf 'x\n' | TESSEL_DISPLAY=stream $wine "$windows/echo_program.exe" crash 2>&1 >/dev/null || true)
+case "$crash_err" in
+  *": 続行不可能なエラーが発生しました MAIN.BAS [130行]"*) ;;
+  *) echo "no fatal report on standard error: $crash_err"; exit 1 ;;
+esac
+record=$($wine reg query 'HKCU\Software\Norvane\Tessel V6.3\RUNTIME\ERROR')
+for value in 'XLINE    REG_DWORD    0x82' 'XCODE    REG_DWORD    0xc0000005' 'XMODL    REG_SZ    MAIN.BAS' \
+             'XRTL    REG_SZ    V6.30 L10 U002+1'; do
+  grep -qF "$value" <<<"$record" || { echo "the record lacks $value: $record"; exit 1; }
+done
+
 echo "== installer"
 setup=$windows/package/tessel-setup.exe
 [ -f "$setup" ] || { echo "no $setup: make windows-package first"; exit 1; }

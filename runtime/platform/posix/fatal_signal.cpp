@@ -25,11 +25,7 @@ namespace {
 // handler allocates nothing.
 struct Prepared {
   bool installed = false;
-  FatalWhere where = nullptr;
-  char message[1024];    // "caption: text before the module" (UTF-8)
-  size_t messageSize = 0;
-  char unknown[128];
-  char lineEnd[64];
+  FatalLine line;
   char folder[4096], store[4096], lock[4096], temporary[4096];
   char key[256];
   char mode[128], version[128];  // written forms
@@ -112,13 +108,10 @@ void RecordInStore(const char* module, unsigned line, uint32_t address, int sig)
 void OnFatalSignal(int sig, siginfo_t* info, void*) {
   const int saved = errno;
   if (terminalRestore) terminalRestore();
-  const char* module = nullptr;
-  unsigned line = 0;
-  if (prepared.where) prepared.where(&module, &line);
-  if (!module) module = prepared.unknown;
-  char text[sizeof prepared.message + 512];
-  Put(text, FatalReportLine(prepared.message, prepared.messageSize, module, line, prepared.lineEnd, text,
-                            sizeof text));
+  const char* module;
+  unsigned line;
+  char text[2048];
+  Put(text, prepared.line.Build(text, sizeof text, module, line));
   const uint32_t address =
       info ? static_cast<uint32_t>(reinterpret_cast<uintptr_t>(info->si_addr)) : 0xFFFFFFFFu;
   RecordInStore(module, line, address, sig);
@@ -132,12 +125,7 @@ void OnFatalSignal(int sig, siginfo_t* info, void*) {
 void SetTerminalRestore(void (*restore)()) { terminalRestore = restore; }
 
 void InstallFatalSignalReport(const FatalReport& report, FatalWhere where) {
-  prepared.where = where;
-  const std::string message = report.caption + ": " + report.message;
-  prepared.messageSize = std::min(message.size(), sizeof prepared.message);
-  std::memcpy(prepared.message, message.data(), prepared.messageSize);
-  Copy(prepared.unknown, sizeof prepared.unknown, report.unknownModule);
-  Copy(prepared.lineEnd, sizeof prepared.lineEnd, report.lineEnd);
+  prepared.line.Prepare(report, where);
   prepared.store[0] = '\0';
   const std::string store = RegistryPath(RegistryRoot::CurrentUser);
   const std::string key = RegistryKeyPath(RegistryRoot::CurrentUser, report.key);

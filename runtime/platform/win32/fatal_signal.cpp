@@ -16,11 +16,7 @@ namespace platform {
 namespace {
 
 struct Prepared {
-  FatalWhere where = nullptr;
-  char message[1024];  // "caption: text before the module" (UTF-8)
-  size_t messageSize = 0;
-  char unknown[128];
-  char lineEnd[64];
+  FatalLine line;
   wchar_t key[256];
   wchar_t mode[128], version[128];
   bool installed = false;
@@ -60,13 +56,10 @@ void RecordInRegistry(const char* module, unsigned line, DWORD address, DWORD co
 }
 
 LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* info) {
-  const char* module = nullptr;
-  unsigned line = 0;
-  if (prepared.where) prepared.where(&module, &line);
-  if (!module) module = prepared.unknown;
-  char text[sizeof prepared.message + 512];
-  Put(text, FatalReportLine(prepared.message, prepared.messageSize, module, line, prepared.lineEnd, text,
-                            sizeof text));
+  const char* module;
+  unsigned line;
+  char text[2048];
+  Put(text, prepared.line.Build(text, sizeof text, module, line));
   const DWORD code = info && info->ExceptionRecord ? info->ExceptionRecord->ExceptionCode : 0;
   const DWORD address = info && info->ExceptionRecord
                             ? static_cast<DWORD>(reinterpret_cast<uintptr_t>(info->ExceptionRecord->ExceptionAddress))
@@ -82,23 +75,12 @@ void CopyWide(wchar_t* to, size_t capacity, const std::wstring& from) {
   to[n] = L'\0';
 }
 
-void CopyBytes(char* to, size_t capacity, const std::string& from) {
-  const size_t n = std::min(from.size(), capacity - 1);
-  std::memcpy(to, from.data(), n);
-  to[n] = '\0';
-}
-
 }  // namespace
 
 void SetTerminalRestore(void (*)()) {}  // no terminal display here
 
 void InstallFatalSignalReport(const FatalReport& report, FatalWhere where) {
-  prepared.where = where;
-  const std::string message = report.caption + ": " + report.message;
-  prepared.messageSize = std::min(message.size(), sizeof prepared.message);
-  std::memcpy(prepared.message, message.data(), prepared.messageSize);
-  CopyBytes(prepared.unknown, sizeof prepared.unknown, report.unknownModule);
-  CopyBytes(prepared.lineEnd, sizeof prepared.lineEnd, report.lineEnd);
+  prepared.line.Prepare(report, where);
   CopyWide(prepared.key, 256, Cp932ToWide(report.key));
   CopyWide(prepared.mode, 128, Cp932ToWide(report.mode));
   CopyWide(prepared.version, 128, Cp932ToWide(report.version));
