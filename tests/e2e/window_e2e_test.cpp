@@ -158,6 +158,23 @@ TEST_F(WindowSession, WindowsProgramInItsOwnWindow) {
     }
   }
   EXPECT_EQ(saved, " 2 , 2 \r\n 1 , 1 , 2 , 0 \r\n-1 , 1 , 0 , 2 \r\n+a2-b2\r\n\x1A");
+  // The copy commands of the system menu: コピー(&Y) > テキスト(&T), then
+  // テキスト/グラフィック(&M).
+  std::string text;
+  for (int i = 0; i < 20 && text.find("Answer =+a2-b2") == std::string::npos; ++i) {
+    Xdo("windowfocus --sync " + id);
+    Xdo("key alt+space");
+    Sleep(300);
+    Xdo("key y t");
+    Sleep(300);
+    text = Clip("").out;
+  }
+  EXPECT_NE(text.find("Answer =+a2-b2"), std::string::npos) << text;
+  Xdo("key alt+space");
+  Sleep(300);
+  Xdo("key y m");
+  Sleep(500);
+  EXPECT_NE(Clip(" -t TARGETS").out.find("image/bmp"), std::string::npos);
   (void)!std::system(("mkdir -p " + std::string(ARTEFACT_DIR)).c_str());
   const std::string shot = std::string(ARTEFACT_DIR) + "/equation-exe-window.png";
   if (e2e::Have("import")) {

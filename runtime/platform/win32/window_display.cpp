@@ -359,6 +359,12 @@ class WindowDisplay : public Display {
           return 0;
         }
         break;
+      case WM_COMMAND:  // Wine sends the items of a system-menu popup as commands
+        if (l == 0 && (LOWORD(w) == kCommandCopyText || LOWORD(w) == kCommandCopyImage)) {
+          Post(WM_SYSCOMMAND, LOWORD(w));
+          return 0;
+        }
+        break;
       case WM_VSCROLL:
       case WM_HSCROLL:
         if (LOWORD(w) == SB_THUMBTRACK || LOWORD(w) > SB_THUMBTRACK) return 0;
