@@ -2,7 +2,7 @@
 PROGRAM ?= equation
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test sanitize bench fuzz windows windows-package windows-test clean
+.PHONY: all deps build run test sanitize bench fuzz install uninstall package package-test windows windows-package windows-test clean
 
 all: build
 
@@ -40,6 +40,27 @@ bench: deps
 	@cmake --build build-bench -j $(JOBS)
 	@for b in build-bench/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
 
+# Installs the programs, their display modules, man pages, desktop entries
+# and icons under PREFIX (DESTDIR is honoured); uninstall removes them again.
+PREFIX ?= /usr/local
+install: build
+	@cmake --install build --prefix $(PREFIX)
+
+uninstall:
+	@cmake --build build --target uninstall
+
+# The Debian packages tessel and tessel-window in build-package, and their
+# check: lintian, install with dpkg, a session, man, the desktop entries,
+# removal (as root; this changes the machine it runs on).
+package:
+	@bash .ci/deps package
+	@cmake --preset package >/dev/null
+	@cmake --build build-package -j $(JOBS)
+	@cd build-package && cpack -G DEB >/dev/null && ls -1 $$PWD/*.deb
+
+package-test: package build
+	@bash tests/package/run.sh build-package build
+
 # The Windows build: equation.exe and polymul.exe cross-built with MinGW-w64,
 # their package (a zip and an NSIS installer), and their tests under wine64.
 windows:
@@ -54,4 +75,4 @@ windows-test: windows-package build
 	@bash tests/windows/run.sh build-windows build
 
 clean:
-	rm -rf build build-sanitize build-bench build-fuzz build-windows
+	rm -rf build build-sanitize build-bench build-fuzz build-windows build-package

@@ -3,6 +3,7 @@
 // its MAIN.BAS; compiled with the execution character set CP932, so its
 // texts are the Shift-JIS bytes it shows.
 #include "app/expander/parser.h"
+#include "app/command_line.h"
 #include "app/main_forms.h"
 #include "app/polynomial/answer_output.h"
 #include "app/polynomial/polynomial.h"
@@ -159,6 +160,7 @@ bool Equation::Expand() {
 }  // namespace expander
 
 int main(int argc, char** argv) {
+  if (auto code = app::AnswerInformationRequest(app::Program::Equation, argc, argv)) return *code;
   expander::Equation program;
   return host::RunProgram(expander::kModule,
                           {{host::kResourceRcData, "MAINFORM", host::BuildMainForm(app::kEquationForm.title, app::kEquationForm.x, app::kEquationForm.y)}},

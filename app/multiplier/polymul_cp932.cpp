@@ -2,6 +2,7 @@
 // polymul itself) in the array form, shows the product and saves it.
 // Written as the statements of its MAIN.BAS; compiled with the execution
 // character set CP932, so its texts are the Shift-JIS bytes it shows.
+#include "app/command_line.h"
 #include "app/main_forms.h"
 #include "app/polynomial/answer_output.h"
 #include "app/polynomial/polynomial.h"
@@ -168,6 +169,7 @@ poly::Factors Polymul::Factors() { return poly::FactorsOf(factorCount, letterCou
 }  // namespace multiplier
 
 int main(int argc, char** argv) {
+  if (auto code = app::AnswerInformationRequest(app::Program::Polymul, argc, argv)) return *code;
   multiplier::Polymul program;
   return host::RunProgram(multiplier::kModule,
                           {{host::kResourceRcData, "MAINFORM", host::BuildMainForm(app::kPolymulForm.title, app::kPolymulForm.x, app::kPolymulForm.y)}},

@@ -349,3 +349,25 @@ TEST(ProgramWindows, TitlesComeFromTheForms) {
 }
 
 }  // namespace
+
+namespace {
+
+// --help and --version answer on standard output and end the program before
+// any window opens; any other argument leaves the program as it is.
+TEST(CommandLine, HelpVersionAndOtherArguments) {
+  for (const auto& [program, name] : {std::pair{kEquation, "equation"}, std::pair{kPolymul, "polymul"}}) {
+    e2e::Run help = e2e::RunProgram("TESSEL_DISPLAY=window DISPLAY= " + program + " --help", "");
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out.rfind(std::string("Usage: ") + name + " [--help | --version]\n", 0), 0u) << help.out;
+    EXPECT_NE(help.out.find("TESSEL_DISPLAY"), std::string::npos);
+    EXPECT_EQ(help.err, "");
+    e2e::Run version = e2e::RunProgram(program + " --version", "");
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, std::string(name) + " " TESSEL_VERSION "\n");
+  }
+  e2e::Run other = e2e::RunProgram("TESSEL_DISPLAY=stream " + kEquation + " --other x", "y\nm\n(a+b)2\nn\ny\n");
+  EXPECT_EQ(other.exitCode, 0);
+  EXPECT_NE(other.out.find("Answer =+a2+2ab+b2\n"), std::string::npos);
+}
+
+}  // namespace

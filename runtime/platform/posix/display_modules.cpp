@@ -1,7 +1,7 @@
 // The displays that need libraries of their own are modules: the window
 // (tessel-window.so, built where Qt 6 is installed) and the terminal
 // (tessel-terminal.so, ncurses). Each is loaded from beside the program, or
-// from lib/tessel beside the folder it is installed in, only when that
+// from lib/tessel/displays beside the folder it is installed in, only when that
 // display is chosen, so that the others start without those libraries.
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -49,7 +49,7 @@ std::unique_ptr<Display> LoadDisplayModule(const char* what, const std::string& 
   problem.clear();
   const std::string folder = ProgramFolder();
   bool present = false;
-  for (const std::string& where : {folder, folder + "/../lib/tessel"}) {
+  for (const std::string& where : {folder, folder + "/../lib/tessel/displays"}) {
     if (access((where + "/" + file).c_str(), F_OK) != 0) continue;
     present = true;
     void* module = LoadTrustedLibrary(where, file);

@@ -1,0 +1,30 @@
+# Removes every file the last installation listed in install_manifest.txt
+# (under DESTDIR when it is set, as the installation was), then the folder
+# of the display modules and its parent when nothing else is in them.
+if(NOT EXISTS install_manifest.txt)
+  message(FATAL_ERROR "nothing to uninstall: install_manifest.txt is not here (run make install first)")
+endif()
+file(STRINGS install_manifest.txt files)
+set(folders)
+foreach(listed IN LISTS files)
+  set(file "$ENV{DESTDIR}${listed}")
+  if(EXISTS "${file}" OR IS_SYMLINK "${file}")
+    message(STATUS "Removing ${file}")
+    file(REMOVE "${file}")
+  endif()
+  get_filename_component(folder "${file}" DIRECTORY)
+  if(folder MATCHES "/lib/tessel/displays$")
+    list(APPEND folders "${folder}")
+  endif()
+endforeach()
+list(REMOVE_DUPLICATES folders)
+foreach(folder IN LISTS folders)
+  get_filename_component(parent "${folder}" DIRECTORY)
+  foreach(dir "${folder}" "${parent}")  # lib/tessel/displays, then lib/tessel
+    file(GLOB left "${dir}/*")
+    if(IS_DIRECTORY "${dir}" AND NOT left)
+      file(REMOVE_RECURSE "${dir}")  # empty: nothing but the folder goes
+    endif()
+  endforeach()
+endforeach()
+file(REMOVE install_manifest.txt)

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# make install into a DESTDIR puts exactly the expected files in place, the
+# installed program runs and finds its display modules, and make uninstall
+# takes exactly those files away again.
+# usage: tests/package/install_test.sh BUILD
+set -euo pipefail
+build=$(realpath "$1")
+here=$(cd "$(dirname "$0")" && pwd)
+dest=$(mktemp -d /tmp/tessel-install-XXXXXX)
+# The build's record of a real installation (for make uninstall) is kept.
+[ -f "$build/install_manifest.txt" ] && cp "$build/install_manifest.txt" "$dest.manifest"
+restore() {
+  if [ -f "$dest.manifest" ]; then mv "$dest.manifest" "$build/install_manifest.txt"; else rm -f "$build/install_manifest.txt"; fi
+  rm -rf "$dest"
+}
+trap restore EXIT
+prefix=/usr/local
+
+DESTDIR=$dest cmake --install "$build" --prefix "$prefix" >/dev/null
+expected="bin/equation
+bin/polymul
+lib/tessel/displays/tessel-terminal.so
+share/man/ja/man1/equation.1.gz
+share/man/ja/man1/polymul.1.gz
+share/man/man1/equation.1.gz
+share/man/man1/polymul.1.gz"
+if [ -f "$build/tessel-window.so" ]; then
+  expected="$expected
+lib/tessel/displays/tessel-window.so
+share/applications/equation.desktop
+share/applications/polymul.desktop
+share/icons/hicolor/scalable/apps/tessel-equation.svg
+share/icons/hicolor/scalable/apps/tessel-polymul.svg"
+fi
+expected=$(sort <<<"$expected")
+actual=$(cd "$dest$prefix" && find . -type f -o -type l | sed 's|^\./||' | sort)
+if [ "$actual" != "$expected" ]; then
+  echo "installed files differ from the expected ones:"
+  diff <(echo "$expected") <(echo "$actual") || true
+  exit 1
+fi
+if find "$dest" -path "$dest$prefix" -prune -o -type f -print | grep -q .; then
+  echo "files installed outside the prefix"; exit 1
+fi
+[ "$(stat -c %a "$dest$prefix/lib/tessel/displays/tessel-terminal.so")" = 644 ] || { echo "a module with execute bits"; exit 1; }
+
+# The installed program answers, and finds the terminal module beside it.
+answer=$(printf 'y\nm\n(a+b)2\nn\ny\n' | TESSEL_DISPLAY=stream "$dest$prefix/bin/equation" | grep '^Answer')
+[ "$answer" = "Answer =+a2+2ab+b2" ] || { echo "the installed equation answered: $answer"; exit 1; }
+"$dest$prefix/bin/polymul" --version | grep -q '^polymul ' || { echo "polymul --version"; exit 1; }
+if command -v script >/dev/null; then
+  out=$( (sleep 1; printf "n") | TESSEL_DISPLAY=terminal TERM=xterm timeout 3 script -qc "$dest$prefix/bin/equation" /dev/null 2>&1 || true)
+  case "$out" in
+    *"not installed"*|*"cannot be loaded"*) echo "the installed terminal module was not found: $out"; exit 1 ;;
+  esac
+fi
+desktop-file-validate "$dest$prefix"/share/applications/*.desktop 2>/dev/null || ! command -v desktop-file-validate >/dev/null
+
+# make uninstall removes exactly what was installed.
+touch "$dest$prefix/bin/mine"
+(cd "$build" && DESTDIR=$dest cmake -P "$here/../../cmake/Uninstall.cmake" >/dev/null)
+left=$(cd "$dest$prefix" && find . -type f | sed 's|^\./||')
+[ "$left" = "bin/mine" ] || { echo "uninstall left or took: $left"; exit 1; }
+[ ! -e "$dest$prefix/lib/tessel" ] || { echo "uninstall left lib/tessel"; exit 1; }
+echo "install: the expected files; uninstall: all of them, nothing else"

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The Debian packages as a user gets them (as root; this installs them on
+# the machine it runs on, and removes them again): lintian finds no error,
+# they install with dpkg (apt-get fetches what they depend on), the
+# installed equation gives the same session as the one built here, man
+# finds the pages, the desktop entries are valid, and removing the packages
+# leaves none of their files behind.
+# usage: tests/package/run.sh PACKAGE_BUILD NATIVE_BUILD
+set -euo pipefail
+packages=$(realpath "$1")
+native=$(realpath "$2")
+main=$(ls "$packages"/tessel_*.deb)
+window=$(ls "$packages"/tessel-window_*.deb)
+
+echo "== lintian"
+lintian --fail-on error "$main" "$window"
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "installing the packages needs root: run this as root (CI does)"; exit 1
+fi
+if dpkg-query -W -f='${Status}' tessel 2>/dev/null | grep -q 'install ok installed'; then
+  echo "tessel is installed on this machine already: not touching it"; exit 1
+fi
+files=$( (dpkg-deb -c "$main"; dpkg-deb -c "$window") | awk '$1 !~ /^d/ {print substr($6, 2)}')
+cleanup() { dpkg -r tessel-window tessel >/dev/null 2>&1 || true; }
+trap cleanup EXIT
+
+echo "== dpkg -i"
+if ! dpkg -i "$main" "$window"; then
+  apt-get install -f -y -qq
+fi
+dpkg-query -W -f='${Status}\n' tessel tessel-window
+
+echo "== the installed equation against the one built here"
+session='y\nm\n(a+b+c)3\ny\nn\nans.txt\nok\ny\n'
+here=$(mktemp -d /tmp/tessel-package-XXXXXX)
+mkdir "$here/built" "$here/installed"
+(cd "$here/built" && printf "$session" | XDG_CONFIG_HOME=$here/config TESSEL_DISPLAY=stream "$native/equation" > ../built.out)
+(cd "$here/installed" && printf "$session" | XDG_CONFIG_HOME=$here/config TESSEL_DISPLAY=stream /usr/bin/equation > ../installed.out)
+cmp "$here/built.out" "$here/installed.out"
+cmp "$here/built/ans.txt" "$here/installed/ans.txt"
+grep -q '^Answer =' "$here/installed.out"
+rm -rf "$here"
+/usr/bin/polymul --version
+# The window display is found where the package put it (an offscreen Qt
+# window, ended after a moment: only what it says on standard error counts).
+fallback=$(cd /tmp && QT_QPA_PLATFORM=offscreen TESSEL_DISPLAY=window timeout 3 /usr/bin/equation </dev/null 2>&1 >/dev/null || true)
+if grep -q -e '^TESSEL_DISPLAY=window:' -e '^tessel:' <<<"$fallback"; then
+  echo "the installed window display was not used: $fallback"; exit 1
+fi
+
+echo "== man and the desktop entries"
+[ "$(man -w equation)" = /usr/share/man/man1/equation.1.gz ]
+[ "$(man -w polymul)" = /usr/share/man/man1/polymul.1.gz ]
+[ "$(man -L ja -w equation 2>/dev/null)" = /usr/share/man/ja/man1/equation.1.gz ]
+desktop-file-validate /usr/share/applications/equation.desktop /usr/share/applications/polymul.desktop
+
+echo "== dpkg -r"
+dpkg -r tessel-window tessel >/dev/null
+left=""
+for f in $files; do
+  [ -e "$f" ] && left="$left $f"
+done
+[ -z "$left" ] || { echo "dpkg -r left:$left"; exit 1; }
+[ ! -e /usr/lib/tessel ] || { echo "dpkg -r left /usr/lib/tessel"; exit 1; }
+trap - EXIT
+echo "packages: lintian clean, installed, same session, man pages, desktop entries, removed without a trace"
