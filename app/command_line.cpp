@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "runtime/platform/standard_io.h"
+
 #ifndef TESSEL_VERSION
 #define TESSEL_VERSION "unknown"
 #endif
@@ -41,29 +43,37 @@ const char kCommon[] =
 
 #if defined(_WIN32)
 const char kNoTerminal[] = " (not on Windows: a console is the stream)";
-const char kSeeAlso[] = "";
+const bool kManPages = false;
 const char kRecord[] = "the registry (HKEY_CURRENT_USER\\Software\\Norvane\\Tessel V6.3\\RUNTIME\\ERROR)";
 #else
 const char kNoTerminal[] = "";
-const char kSeeAlso[] = "\nSee %s(1).\n";
+const bool kManPages = true;
 const char kRecord[] = "${XDG_CONFIG_HOME:-~/.config}/tessel/registry.reg";
 #endif
+
+// printf into a string.
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
+  std::string out(static_cast<size_t>(std::snprintf(nullptr, 0, format, args...)), '\0');
+  std::snprintf(out.data(), out.size() + 1, format, args...);
+  return out;
+}
+
+// Standard output as it is: the same bytes on every system (no CR added).
+int Say(const std::string& text) { return platform::WriteStandard(1, text.data(), text.size()) ? 0 : 1; }
 
 }  // namespace
 
 std::optional<int> AnswerInformationRequest(Program program, int argc, char** argv) {
   const char* name = program == Program::Equation ? "equation" : "polymul";
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--version") == 0) {
-      std::printf("%s %s\n", name, TESSEL_VERSION);
-      return std::fflush(stdout) == 0 ? 0 : 1;
-    }
+    if (std::strcmp(argv[i], "--version") == 0) return Say(Format("%s %s\n", name, TESSEL_VERSION));
     if (std::strcmp(argv[i], "--help") == 0) {
-      std::printf("Usage: %s [--help | --version]\n\n", name);
-      std::fputs(program == Program::Equation ? kEquationWhat : kPolymulWhat, stdout);
-      std::printf(kCommon, kNoTerminal, name, kRecord);
-      std::printf(kSeeAlso, name);
-      return std::fflush(stdout) == 0 ? 0 : 1;
+      std::string text = Format("Usage: %s [--help | --version]\n\n", name);
+      text += program == Program::Equation ? kEquationWhat : kPolymulWhat;
+      text += Format(kCommon, kNoTerminal, name, kRecord);
+      if (kManPages) text += Format("\nSee %s(1).\n", name);
+      return Say(text);
     }
   }
   return std::nullopt;

@@ -39,7 +39,7 @@ ctest --test-dir "$windows" --output-on-failure -j 2
 
 echo "== end-to-end: the stream sessions and the window against the .exe files"
 TESSEL_E2E_WINDOWS=$windows "$native/tests/e2e/e2e_tests" \
-  --gtest_filter='Programs.*:Polymul.*:Repro.*:WindowSession.WindowsProgramInItsOwnWindow' --gtest_brief=1
+  --gtest_filter='Programs.*:Polymul.*:Repro.*:CommandLine.*:WindowSession.WindowsProgramInItsOwnWindow' --gtest_brief=1
 
 echo "== an access violation: the report on standard error and the X* record in the registry"
 crash_err=$(cd "$WINEPREFIX" && printf 'x\n' | TESSEL_DISPLAY=stream $wine "$windows/echo_program.exe" crash 2>&1 >/dev/null || true)

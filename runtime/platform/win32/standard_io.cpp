@@ -1,17 +1,31 @@
 #include "runtime/platform/standard_io.h"
 
+#include <fcntl.h>
 #include <io.h>
 
 namespace platform {
+namespace {
 
-// The descriptors are the C library's, in binary mode (PrepareProcess sets
-// the standard ones so): no CR LF translation, no end-of-file byte.
+// The descriptors are the C library's, put in binary mode before their
+// first use here: no CR LF translation, no end-of-file byte.
+void Binary(int fd) {
+  static bool done[3] = {};
+  if (fd >= 0 && fd < 3 && !done[fd]) {
+    _setmode(fd, _O_BINARY);
+    done[fd] = true;
+  }
+}
+
+}  // namespace
+
 int ReadStandardByte(int fd) {
+  Binary(fd);
   unsigned char b;
   return _read(fd, &b, 1) == 1 ? b : -1;
 }
 
 bool WriteStandard(int fd, const char* bytes, size_t n) {
+  Binary(fd);
   while (n > 0) {
     int w = _write(fd, bytes, static_cast<unsigned>(n > 0x40000000 ? 0x40000000 : n));
     if (w <= 0) return false;
