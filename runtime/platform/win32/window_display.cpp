@@ -11,6 +11,7 @@
 #include <imm.h>
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <utility>
 #include <vector>
@@ -177,6 +178,11 @@ class WindowDisplay : public Display {
     queue_ = &queue;
     MSG m;
     while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) Dispatch(m);
+    // The statement poll comes thousands of times a second: the grid is
+    // drawn at most every 15 ms from here (a key wait draws at once).
+    const ULONGLONG now = GetTickCount64();
+    if (now - presented_ < 15) return;
+    presented_ = now;
     Present();
   }
 
@@ -228,6 +234,7 @@ class WindowDisplay : public Display {
       DestroyCaret();
       CreateCaret(hwnd_, nullptr, 2, cellHeight_);
       caretShown_ = false;
+      caretPlaced_ = false;
     }
   }
   std::pair<int, int> CellSize(const std::string& face, int pixelHeight) override {
@@ -316,6 +323,7 @@ class WindowDisplay : public Display {
         focused_ = true;
         CreateCaret(h, nullptr, 2, cellHeight_);
         caretShown_ = false;
+        caretPlaced_ = false;
         PlaceCaret();
         Post(WM_SETFOCUS, 0);
         return 0;
@@ -462,10 +470,16 @@ class WindowDisplay : public Display {
     return {r.right - r.left, r.bottom - r.top};
   }
 
+  // The statement poll presents the screen thousands of times a second: the
+  // scroll bars and the caret are touched only when they change.
   void SyncScrollBars() {
     if (!hwnd_ || !screen_) return;
-    SetBar(SB_VERT, screen_->MaxScrollRow(), screen_->ScrollRow());
-    SetBar(SB_HORZ, screen_->MaxScrollColumn(), screen_->ScrollColumn());
+    const std::array<int, 4> bars{screen_->MaxScrollRow(), screen_->ScrollRow(), screen_->MaxScrollColumn(),
+                                  screen_->ScrollColumn()};
+    if (bars == bars_) return;
+    bars_ = bars;
+    SetBar(SB_VERT, bars[0], bars[1]);
+    SetBar(SB_HORZ, bars[2], bars[3]);
   }
   void SetBar(int bar, int max, int position) {
     SCROLLINFO s{};
@@ -483,6 +497,11 @@ class WindowDisplay : public Display {
     if (!focused_ || !screen_) return;
     const int x = (screen_->CursorColumn() - screen_->ScrollColumn()) * cellWidth_;
     const int y = (screen_->CursorRow() - screen_->ScrollRow()) * cellHeight_;
+    const bool want = screen_->CaretShown();
+    if (caretPlaced_ && x == caretX_ && y == caretY_ && want == caretShown_) return;
+    caretPlaced_ = true;
+    caretX_ = x;
+    caretY_ = y;
     SetCaretPos(x, y);
     if (HIMC ime = ImmGetContext(hwnd_)) {
       COMPOSITIONFORM form{};
@@ -491,7 +510,6 @@ class WindowDisplay : public Display {
       ImmSetCompositionWindow(ime, &form);
       ImmReleaseContext(hwnd_, ime);
     }
-    const bool want = screen_->CaretShown();
     if (want && !caretShown_) ShowCaret(hwnd_);
     if (!want && caretShown_) HideCaret(hwnd_);
     caretShown_ = want;
@@ -576,7 +594,11 @@ class WindowDisplay : public Display {
   int width_ = 648, height_ = 466, x_ = 0, y_ = 0;
   bool hasPosition_ = false;
   bool focused_ = false, caretShown_ = false;
+  bool caretPlaced_ = false;  // false: the caret was (re)made and is placed afresh
+  int caretX_ = 0, caretY_ = 0;
+  std::array<int, 4> bars_{-1, -1, -1, -1};
   uint64_t drawn_ = ~uint64_t{0};
+  ULONGLONG presented_ = 0;
   wchar_t highSurrogate_ = 0;
 };
 
