@@ -51,6 +51,22 @@ struct CellColors {
 };
 CellColors ColorsOf(int colorNumber, int attribute, int backColor);
 
+// Where a window display puts its window: the form's window size (the
+// default until the form gives one) and position, once the form set it.
+struct WindowPlacement {
+  int width = 648, height = 466, x = 0, y = 0;
+  bool positioned = false;
+  void Set(int newX, int newY, int newWidth, int newHeight) {
+    if (newWidth > 0 && newHeight > 0) {
+      width = newWidth;
+      height = newHeight;
+    }
+    x = newX;
+    y = newY;
+    positioned = true;
+  }
+};
+
 class Display {
  public:
   virtual ~Display() = default;

@@ -363,15 +363,15 @@ class WindowDisplay : public Display {
     const int gridWidth = screen->Columns() * view_->cellWidth();
     const int gridHeight = screen->Rows() * view_->cellHeight();
     window_->setMaximumSize(gridWidth, gridHeight + menu);
-    window_->resize(std::min(width_, gridWidth), std::min(height_ - menu, gridHeight) + menu);
-    if (hasPosition_) window_->move(x_, y_);
+    window_->resize(std::min(placement_.width, gridWidth), std::min(placement_.height - menu, gridHeight) + menu);
+    if (placement_.positioned) window_->move(placement_.x, placement_.y);
     window_->show();
     window_->activateWindow();
     view_->setFocus();
     // The menu bar may settle at another height than it hinted: the view
     // keeps the height it was given.
     QApplication::processEvents();
-    const int wanted = std::min(height_ - menu, gridHeight);
+    const int wanted = std::min(placement_.height - menu, gridHeight);
     if (view_->height() != wanted) window_->resize(window_->width(), window_->height() + wanted - view_->height());
   }
 
@@ -410,15 +410,7 @@ class WindowDisplay : public Display {
   void SetTitle(const std::string& cp932) override { window_->setWindowTitle(QString::fromStdString(Cp932ToUtf8(cp932))); }
   // The form's window size, its frame being what FrameSize says: the menu
   // bar above the grid (the desktop draws the rest).
-  void SetGeometry(int x, int y, int width, int height) override {
-    if (width > 0 && height > 0) {
-      width_ = width;
-      height_ = height;
-    }
-    x_ = x;
-    y_ = y;
-    hasPosition_ = true;
-  }
+  void SetGeometry(int x, int y, int width, int height) override { placement_.Set(x, y, width, height); }
   void SetFont(const std::string& face, int pixelHeight) override {
     view_->SetCellFont(JapaneseFixedFont(face, pixelHeight));
   }
@@ -460,8 +452,7 @@ class WindowDisplay : public Display {
   GridView* view_ = nullptr;
   const ScreenSource* screen_ = nullptr;
   MessageQueue* queue_ = nullptr;
-  int width_ = 648, height_ = 466, x_ = 0, y_ = 0;
-  bool hasPosition_ = false;
+  WindowPlacement placement_;
 };
 
 }  // namespace

@@ -148,10 +148,9 @@ class WindowDisplay : public Display {
   void Open(const ScreenSource* screen, WindowHandle window) override {
     screen_ = screen;
     window_ = window;
-    const int x = hasPosition_ ? x_ : CW_USEDEFAULT, y = hasPosition_ ? y_ : CW_USEDEFAULT;
     const auto [maxWidth, maxHeight] = FullSize();
-    SetWindowPos(hwnd_, nullptr, x == CW_USEDEFAULT ? 0 : x, y == CW_USEDEFAULT ? 0 : y, std::min(width_, maxWidth),
-                 std::min(height_, maxHeight), SWP_NOZORDER | (hasPosition_ ? 0 : SWP_NOMOVE));
+    SetWindowPos(hwnd_, nullptr, placement_.x, placement_.y, std::min(placement_.width, maxWidth),
+                 std::min(placement_.height, maxHeight), SWP_NOZORDER | (placement_.positioned ? 0 : SWP_NOMOVE));
     ShowWindow(hwnd_, SW_SHOW);
     SetForegroundWindow(hwnd_);
     SetFocus(hwnd_);
@@ -217,15 +216,7 @@ class WindowDisplay : public Display {
   void SetTitle(const std::string& cp932) override {
     if (hwnd_) SetWindowTextW(hwnd_, Cp932ToWide(cp932).c_str());
   }
-  void SetGeometry(int x, int y, int width, int height) override {
-    if (width > 0 && height > 0) {
-      width_ = width;
-      height_ = height;
-    }
-    x_ = x;
-    y_ = y;
-    hasPosition_ = true;
-  }
+  void SetGeometry(int x, int y, int width, int height) override { placement_.Set(x, y, width, height); }
   void SetFont(const std::string& face, int pixelHeight) override {
     if (font_) DeleteObject(font_);
     font_ = FontFor(face, pixelHeight);
@@ -591,8 +582,7 @@ class WindowDisplay : public Display {
   const ScreenSource* screen_ = nullptr;
   MessageQueue* queue_ = nullptr;
   WindowHandle window_ = 1;
-  int width_ = 648, height_ = 466, x_ = 0, y_ = 0;
-  bool hasPosition_ = false;
+  WindowPlacement placement_;
   bool focused_ = false, caretShown_ = false;
   bool caretPlaced_ = false;  // false: the caret was (re)made and is placed afresh
   int caretX_ = 0, caretY_ = 0;
