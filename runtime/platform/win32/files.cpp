@@ -69,8 +69,7 @@ HANDLE HandleOf(int fd) {
   return it == Handles().end() ? INVALID_HANDLE_VALUE : it->second.handle;
 }
 
-// The error of a failed call, or the injected one.
-uint32_t LastError() { return GetLastError(); }
+// The error a test injected (as an errno value) in the system's terms.
 uint32_t InjectedError() { return WindowsError(errno); }
 
 // Output that replaces a file: a new file beside it with a name of its own,
@@ -132,7 +131,7 @@ int OpenFile(const std::string& cp932Name, bool read, bool write, Creation creat
   HANDLE h = CreateFileW(name.c_str(), access, FILE_SHARE_READ | (write ? 0 : FILE_SHARE_WRITE), nullptr, disposition,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
-    error = LastError();
+    error = GetLastError();
     return -1;
   }
   // Only files on disk: a pipe or a device read would wait without end.
@@ -169,8 +168,12 @@ bool WriteAt(int fd, int64_t offset, const char* bytes, size_t n, uint32_t& erro
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     DWORD done = 0;
     const DWORD chunk = static_cast<DWORD>(n > 0x40000000 ? 0x40000000 : n);
-    if (!WriteFile(HandleOf(fd), bytes, chunk, &done, &at) || done == 0) {
-      error = done == 0 && GetLastError() == 0 ? ERROR_DISK_FULL : LastError();
+    if (!WriteFile(HandleOf(fd), bytes, chunk, &done, &at)) {
+      error = GetLastError();
+      return false;
+    }
+    if (done == 0) {  // nothing written and no error: no room
+      error = ERROR_DISK_FULL;
       return false;
     }
     bytes += done;
@@ -198,7 +201,7 @@ bool CloseFile(int fd, uint32_t& error) {
       return false;
     }
     if (!CloseHandle(h.handle)) {
-      error = LastError();
+      error = GetLastError();
       return false;
     }
     return true;
@@ -206,17 +209,17 @@ bool CloseFile(int fd, uint32_t& error) {
   // The new contents reach the disk before they take the old file's name.
   uint32_t failure = 0;
   if (FileFault(FileCall::Sync)) failure = InjectedError();
-  else if (!FlushFileBuffers(h.handle)) failure = LastError();
+  else if (!FlushFileBuffers(h.handle)) failure = GetLastError();
   if (FileFault(FileCall::Close)) {
     if (!failure) failure = InjectedError();
     CloseHandle(h.handle);
   } else if (!CloseHandle(h.handle) && !failure) {
-    failure = LastError();
+    failure = GetLastError();
   }
   if (!failure) {
     if (FileFault(FileCall::Rename)) failure = InjectedError();
     else if (!MoveFileExW(h.temporary.c_str(), h.target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-      failure = LastError();
+      failure = GetLastError();
   }
   if (!failure) return true;
   error = failure;
