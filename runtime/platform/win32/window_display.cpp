@@ -345,8 +345,13 @@ class WindowDisplay : public Display {
         if (w == VK_SHIFT || w == VK_CONTROL) Post(WM_KEYUP, w);
         return 0;
       case WM_SYSKEYDOWN:
-        // Of the system keys only F10 is a key of the program (the host
-        // decides); Alt with a letter types nothing.
+        // F10 alone comes as a system key: it is the program's F10.
+        if (w == VK_F10 && !(l & (1 << 29))) {
+          Key(VK_F10);
+          return 0;
+        }
+        // With Alt, only F10 is a key of the program (the host decides);
+        // Alt with a letter types nothing.
         if (w >= VK_F1 && w <= VK_F12) Post(WM_SYSKEYDOWN, w);
         else if (w >= 'A' && w <= 'Z') Post(WM_SYSKEYDOWN, w);
         if (w == VK_F10) return 0;
