@@ -18,9 +18,11 @@ function(tessel_cp932_sources target)
         DEPENDS ${path} ${tool}
         COMMENT "CP932 literals of ${relative}")
       target_sources(${target} PRIVATE ${generated})
-      # The copy includes what the source includes, relative to the source.
+      # The copy includes what the source includes, relative to the source
+      # (for quoted includes only: the folder's strings.h is not the C
+      # library's).
       get_filename_component(folder ${path} DIRECTORY)
-      set_source_files_properties(${generated} PROPERTIES INCLUDE_DIRECTORIES ${folder})
+      set_source_files_properties(${generated} PROPERTIES COMPILE_OPTIONS "-iquote${folder}")
     endif()
   endforeach()
 endfunction()

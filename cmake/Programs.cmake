@@ -13,8 +13,8 @@
 option(TESSEL_STATIC_CXX "Link the programs with their own copy of the C++ run-time library" ON)
 
 function(tessel_program target)
-  if(WIN32)
-    return()  # the exported routines are marked in the code; the whole .exe is static
+  if(WIN32 OR EMSCRIPTEN)
+    return()  # the exported routines are marked in the code or found in a table
   endif()
   target_link_options(${target} PRIVATE "LINKER:--dynamic-list=${PROJECT_SOURCE_DIR}/cmake/program_exports.list")
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/program_exports.list)

@@ -27,7 +27,11 @@
 namespace basic {
 
 // Keeps the compiler from moving a floating operation past the status check.
+#if defined(__wasm__)
+inline void Settle(double&) {}  // checked from the results (see CheckedResult)
+#else
 inline void Settle(double& v) { asm volatile("" : "+x"(v)::"memory"); }
+#endif
 
 // A number inside an expression (53-bit double precision).
 class Value {
@@ -40,6 +44,14 @@ class Value {
   double v_;
 };
 
+#if defined(__wasm__)
+#define BASIC_ARITHMETIC(op)                                             \
+  inline Value operator op(Value a, Value b) {                           \
+    const double r = a.get() op b.get();                                 \
+    rt::CheckResult(a.get(), b.get(), r, #op[0] == '/' && b.get() == 0); \
+    return r;                                                            \
+  }
+#else
 #define BASIC_ARITHMETIC(op)                    \
   inline Value operator op(Value a, Value b) {  \
     double r = a.get() op b.get();              \
@@ -47,6 +59,7 @@ class Value {
     rt::CheckFloat();                           \
     return r;                                   \
   }
+#endif
 BASIC_ARITHMETIC(+)
 BASIC_ARITHMETIC(-)
 BASIC_ARITHMETIC(*)
@@ -82,9 +95,13 @@ class Single {
  private:
   void Store(Value v) {
     f_ = static_cast<float>(v.get());
+#if defined(__wasm__)
+    rt::CheckSingle(v.get(), f_);
+#else
     double check = f_;
     Settle(check);
     rt::CheckFloat();
+#endif
   }
   float f_ = 0;
 };

@@ -8,6 +8,12 @@
 
 namespace rt {
 
+#if defined(__wasm__)
+// No status flags to read: the arithmetic checks its results itself.
+void CheckFloatStatus() {}
+unsigned SaveFloatStatus() { return 0; }
+void RestoreFloatStatus(unsigned) {}
+#else
 void CheckFloatStatus() {
   // Only invalid operation, division by zero and overflow count; the status
   // is cleared when one of them is set (an inexact result alone leaves
@@ -38,6 +44,15 @@ unsigned SaveFloatStatus() {
 void RestoreFloatStatus(unsigned saved) {
   const std::fexcept_t flags = static_cast<std::fexcept_t>(saved);
   std::fesetexceptflag(&flags, FE_ALL_EXCEPT);
+}
+#endif
+#endif  // __wasm__
+
+#if defined(__wasm__)
+void RaiseFloatError(unsigned flags) {
+  if (flags & 1) return RaiseError(5, 0xE001);
+  if (flags & 4) return RaiseError(11, 0xE002);
+  RaiseError(6, 0xE003);
 }
 #endif
 

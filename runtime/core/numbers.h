@@ -34,6 +34,29 @@ void RestoreFloatStatus(unsigned saved);
 // Reads and clears the floating-point status: invalid operation raises
 // error 5, division by zero 11, overflow 6. Underflow and inexact are ignored.
 void CheckFloatStatus();
+#if defined(__wasm__)
+// WebAssembly keeps no status flags: an operation is checked from its
+// operands and result instead, raising what the flags would have said.
+// Invalid: a NaN from operands that were not NaN (inf - inf, 0 * inf, 0 / 0);
+// division by zero: a finite non-zero number divided by zero; overflow: an
+// infinite result from finite operands.
+void RaiseFloatError(unsigned flags);
+inline void CheckResult(double a, double b, double r, bool divisionByZero) {
+  if (__builtin_isfinite(r)) return;
+  if (r != r) {
+    if (a == a && b == b) RaiseFloatError(1);
+  } else if (divisionByZero) {
+    if (__builtin_isfinite(a)) RaiseFloatError(4);
+  } else if (__builtin_isfinite(a) && __builtin_isfinite(b)) {
+    RaiseFloatError(8);
+  }
+}
+// A value stored in single precision: overflow when it became infinite.
+inline void CheckSingle(double v, float stored) {
+  if (__builtin_isinf(stored) && __builtin_isfinite(v)) RaiseFloatError(8);
+}
+inline void CheckFloat() {}
+#else
 inline void CheckFloat() {
 #if defined(__x86_64__) && defined(__GNUC__)
   // Double and single arithmetic runs on SSE: invalid (bit 0), division by
@@ -43,6 +66,7 @@ inline void CheckFloat() {
 #endif
   CheckFloatStatus();
 }
+#endif
 
 // Rounds half away from zero; error 6 outside the target range.
 int32_t RoundToLongChecked(double v);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 namespace e2e {
 
@@ -54,8 +55,20 @@ inline const char* WindowsBuild() {
   return folder && *folder ? folder : nullptr;
 }
 
-// The command that starts a program: the one built here, or its .exe.
+// The WebAssembly build under test, when TESSEL_E2E_WEB names its build
+// folder: the same sessions then run its node programs (NAME-node.js).
+inline const char* WebBuild() {
+  const char* folder = std::getenv("TESSEL_E2E_WEB");
+  return folder && *folder ? folder : nullptr;
+}
+
+// The command that starts a program: the one built here, its .exe or its
+// WebAssembly under node.
 inline std::string ProgramCommand(const std::string& built, const char* exe) {
+  if (const char* web = WebBuild()) {
+    const std::string name(exe, std::string_view(exe).find('.'));
+    return std::string("node ") + web + "/" + name + "-node.js";
+  }
   const char* folder = WindowsBuild();
   if (!folder) return built;
   return std::string("WINEDEBUG=-all /usr/lib/wine/wine64 ") + folder + "/" + exe;

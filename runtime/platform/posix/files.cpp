@@ -11,6 +11,7 @@
 
 #include "runtime/platform/encoding.h"
 #include "runtime/platform/file_faults.h"
+#include "runtime/platform/posix/durable.h"
 
 namespace platform {
 
@@ -194,7 +195,7 @@ bool CloseFile(int fd, uint32_t& error) {
   Replacements().erase(it);
   // The new contents reach the disk before they take the old file's name.
   int failure = 0;
-  if (FileFault(FileCall::Sync) || fsync(fd) != 0) failure = errno;
+  if (FileFault(FileCall::Sync) || SyncToDisk(fd) != 0) failure = errno;
   if ((FileFault(FileCall::Close) || close(fd) != 0) && !failure) failure = errno;
   if (!failure && (FileFault(FileCall::Rename) || rename(r.temporary.c_str(), r.target.c_str()) != 0)) failure = errno;
   if (!failure) return true;

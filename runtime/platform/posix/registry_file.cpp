@@ -1,7 +1,6 @@
 #include "runtime/platform/posix/registry_file.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,24 +8,9 @@
 #include <cstdio>
 
 #include "runtime/platform/file_faults.h"
+#include "runtime/platform/posix/durable.h"
 
 namespace platform {
-
-int LockStore(const char* lockPath) {
-  int fd = open(lockPath, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) return -1;
-  while (flock(fd, LOCK_EX) != 0) {
-    if (errno != EINTR) {
-      close(fd);
-      return -1;
-    }
-  }
-  return fd;
-}
-
-void ReleaseStore(int lockFd) {
-  if (lockFd >= 0) close(lockFd);  // closing drops the lock
-}
 
 long ReadStore(const char* path, char* buffer, size_t capacity, mode_t& mode) {
   mode = 0600;
@@ -77,7 +61,7 @@ bool ReplaceStore(const char* target, int fd, const char* temporary, const char*
     n -= static_cast<size_t>(w);
   }
   if (ok) ok = fchmod(fd, mode) == 0;
-  if (ok) ok = !FileFault(FileCall::Sync) && fsync(fd) == 0;
+  if (ok) ok = !FileFault(FileCall::Sync) && SyncToDisk(fd) == 0;
   if (close(fd) != 0) ok = false;
   if (ok) ok = !FileFault(FileCall::Rename) && rename(temporary, target) == 0;
   if (!ok) unlink(temporary);

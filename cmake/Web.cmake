@@ -1,0 +1,27 @@
+# The programs as WebAssembly (Emscripten). Each is linked twice from the same
+# objects: NAME.js for the page (a module factory the page starts, its folder
+# a persistent browser store) and NAME-node.js for node, where the program
+# reads and writes the real files and its standard streams (the stream
+# display), as the end-to-end tests run it.
+#
+# Blocking waits for keys give the browser its turn through Asyncify; run-time
+# errors unwind with C++ exceptions.
+set(TESSEL_WEB_COMMON_LINK
+  -fexceptions -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536 -sALLOW_MEMORY_GROWTH=1
+  -sEXIT_RUNTIME=1 -sEXPORTED_FUNCTIONS=_main,_TesselFatalLine
+  -sEXPORTED_RUNTIME_METHODS=UTF8ToString)
+
+function(tessel_web_program target exportName)
+  get_target_property(sources ${target} SOURCES)
+  get_target_property(libraries ${target} LINK_LIBRARIES)
+  target_link_options(${target} PRIVATE ${TESSEL_WEB_COMMON_LINK}
+    -sMODULARIZE=1 -sEXPORT_NAME=${exportName} -sENVIRONMENT=web -lidbfs.js
+    -sEXPORTED_RUNTIME_METHODS=UTF8ToString,FS,IDBFS,callMain)
+  add_executable(${target}-node ${sources})
+  target_link_libraries(${target}-node PRIVATE ${libraries})
+  target_link_options(${target}-node PRIVATE ${TESSEL_WEB_COMMON_LINK}
+    -sENVIRONMENT=node -sNODERAWFS=1 -sWASM_ASYNC_COMPILATION=0
+    "SHELL:--pre-js ${PROJECT_SOURCE_DIR}/runtime/platform/web/node_prelude.js")
+  set_property(TARGET ${target}-node APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/runtime/platform/web/node_prelude.js)
+  set_target_properties(${target}-node PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
+endfunction()

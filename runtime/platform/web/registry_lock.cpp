@@ -1,0 +1,46 @@
+// The store's lock on the web. Emscripten's flock locks nothing, so the lock
+// is a file created exclusively beside the store and removed on release;
+// several programs under node then still write whole records in turn. A lock
+// left behind by a program that died is taken over after ten seconds, so a
+// record is never waited for forever.
+#include <emscripten.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+#include <string>
+
+#include "runtime/platform/posix/registry_file.h"
+
+namespace platform {
+namespace {
+
+std::string held;  // the lock file this program holds
+
+}  // namespace
+
+int LockStore(const char* lockPath) {
+  const std::string path = std::string(lockPath) + ".held";
+  for (;;) {
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      held = path;
+      return fd;
+    }
+    if (errno != EEXIST) return -1;
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && std::time(nullptr) - st.st_mtime > 10) unlink(path.c_str());
+    emscripten_sleep(2);
+  }
+}
+
+void ReleaseStore(int lockFd) {
+  if (lockFd < 0) return;
+  close(lockFd);
+  if (!held.empty()) unlink(held.c_str());
+  held.clear();
+}
+
+}  // namespace platform
