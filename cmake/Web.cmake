@@ -7,7 +7,7 @@
 # Blocking waits for keys give the browser its turn through Asyncify; run-time
 # errors unwind with C++ exceptions.
 set(TESSEL_WEB_COMMON_LINK
-  -fexceptions -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536 -sALLOW_MEMORY_GROWTH=1
+  -fexceptions -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536 -sASYNCIFY_IMPORTS=page_wait -sALLOW_MEMORY_GROWTH=1
   -sEXIT_RUNTIME=1 -sEXPORTED_FUNCTIONS=_main,_TesselFatalLine
   -sEXPORTED_RUNTIME_METHODS=UTF8ToString)
 
@@ -16,7 +16,7 @@ function(tessel_web_program target exportName)
   get_target_property(libraries ${target} LINK_LIBRARIES)
   target_link_options(${target} PRIVATE ${TESSEL_WEB_COMMON_LINK}
     -sMODULARIZE=1 -sEXPORT_NAME=${exportName} -sENVIRONMENT=web -lidbfs.js
-    -sEXPORTED_RUNTIME_METHODS=UTF8ToString,FS,IDBFS,callMain)
+    -sEXPORTED_RUNTIME_METHODS=UTF8ToString,FS,IDBFS,ENV,addRunDependency,removeRunDependency)
   add_executable(${target}-node ${sources})
   target_link_libraries(${target}-node PRIVATE ${libraries})
   target_link_options(${target}-node PRIVATE ${TESSEL_WEB_COMMON_LINK}

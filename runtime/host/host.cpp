@@ -449,7 +449,7 @@ int RunProgram(const rt::ModuleRecord& module, std::vector<Resource> resources,
   for (Resource& r : resources)
     if (auto bytes = platform::ProgramResource(r.type, r.name)) r.bytes = std::move(*bytes);
   image.resources = std::move(resources);
-  return TheHost().WinMain(image, argc, argv);
+  return platform::ProgramEnded(TheHost().WinMain(image, argc, argv));
 }
 
 }  // namespace host

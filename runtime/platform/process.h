@@ -15,6 +15,11 @@ void PrepareProcess();
 // this system gives them in UTF-8.
 std::string ArgumentToCp932(const char* argument);
 
+// The program's exit status on its way out of main. In a web page, where
+// the program's waits unwound main long before, this ends the program
+// itself (the page learns of the end from it); elsewhere it is returned.
+int ProgramEnded(int code);
+
 // The local time of a moment, safely for threads.
 std::tm LocalTime(std::time_t moment);
 

@@ -4,6 +4,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -67,6 +69,15 @@ TEST_F(Programs, EquationSavesTheArrayForm) {
                        kSave + "y\n" + kForm + "d\nファイル名を ans1.txt　というように指定してください。? ans1.txt\n" +
                        kSaved + "\n" + kEnd + "y\n");
   EXPECT_EQ(File("ans1.txt"), " 2 , 2 \r\n 1 , 1 , 2 , 0 \r\n-1 , 1 , 0 , 2 \r\n+a2-b2\r\n\x1A");
+  // A new answer file gets the mode any new file gets here (the mask of the
+  // process that started the program), so that others can read it too.
+  if (!e2e::WindowsBuild()) {
+    struct stat st {};
+    const mode_t mask = umask(022);
+    umask(mask);
+    ASSERT_EQ(stat((folder + "/ans1.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+  }
 }
 
 TEST_F(Programs, EquationNormalFormAndRefusedAnswers) {

@@ -20,6 +20,8 @@ void PrepareProcess() {
 #endif
 }
 
+int ProgramEnded(int code) { return code; }
+
 std::tm LocalTime(std::time_t moment) {
   std::tm t{};
   localtime_r(&moment, &t);

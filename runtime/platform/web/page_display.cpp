@@ -33,6 +33,11 @@ EM_JS(int, page_copy_image, (), { return Module.tesselPage.copyImage() ? 1 : 0; 
 EM_JS(void, page_beep, (), { Module.tesselPage.beep(); });
 EM_JS(void, page_closed, (), { Module.tesselPage.closed(); });
 EM_JS(void, page_store_files, (), { Module.tesselPage.storeFiles(); });
+// Sleeps at most ms milliseconds, giving the browser its turn; the user's
+// next event ends it early.
+EM_JS(void, page_wait, (int ms), {
+  return Asyncify.handleSleep(function(wakeUp) { Module.tesselPage.wait(ms, wakeUp); });
+});
 
 // A character the page took as text (a code point), as opposed to a message.
 constexpr int32_t kTypedCharacter = -1;
@@ -45,7 +50,7 @@ class PageDisplay : public Display {
     screen_ = screen;
     window_ = window;
     drawn_ = ~uint64_t{0};
-    Present();
+    Draw();
   }
   void WindowDestroyed() override {
     screen_ = nullptr;
@@ -54,11 +59,10 @@ class PageDisplay : public Display {
   void Close() override { page_store_files(); }
 
   // The statement poll: the page gets its turn about every 30 ms, so that
-  // it draws what changed and takes the user's keys.
+  // it shows what changed and takes the user's keys.
   void PumpEvents(MessageQueue& queue) override {
-    const double now = emscripten_get_now();
-    if (now - lastTurn_ >= 30) {
-      Present();
+    if (emscripten_get_now() - lastTurn_ >= kTurn) {
+      Draw();
       emscripten_sleep(0);
       lastTurn_ = emscripten_get_now();
     }
@@ -70,14 +74,37 @@ class PageDisplay : public Display {
     // waits for the user, who may close the page.
     page_store_files();
     for (;;) {
-      Present();
+      Draw();
       if (Take(queue)) return;
-      emscripten_sleep(15);
+      page_wait(250);
       lastTurn_ = emscripten_get_now();
     }
   }
 
+  // The host asks for the screen to be shown after every poll; the page is
+  // drawn at most every 30 ms while the program runs (a whole grid takes a
+  // few milliseconds), and always before the program waits.
   void Present() override {
+    if (emscripten_get_now() - lastDraw_ >= kTurn) Draw();
+  }
+
+  void SetTitle(const std::string& cp932) override { page_title(Cp932ToUtf8(cp932).c_str()); }
+  void Beep() override { page_beep(); }
+  void MessageBox(const std::string& caption, const std::string& text) override {
+    Draw();
+    page_alert(Cp932ToUtf8(caption).c_str(), Cp932ToUtf8(text).c_str());
+  }
+  bool CopyText(const std::string& cp932) override { return page_copy_text(Cp932ToUtf8(cp932).c_str()) != 0; }
+  bool CopyImage() override {
+    Draw();
+    return page_copy_image() != 0;
+  }
+
+ private:
+  static constexpr double kTurn = 30;
+
+  void Draw() {
+    lastDraw_ = emscripten_get_now();
     if (!screen_) return;
     const uint64_t version = screen_->Version();
     const bool caret = screen_->CaretShown();
@@ -95,19 +122,7 @@ class PageDisplay : public Display {
               (fill.back.r << 16) | (fill.back.g << 8) | fill.back.b);
   }
 
-  void SetTitle(const std::string& cp932) override { page_title(Cp932ToUtf8(cp932).c_str()); }
-  void Beep() override { page_beep(); }
-  void MessageBox(const std::string& caption, const std::string& text) override {
-    Present();
-    page_alert(Cp932ToUtf8(caption).c_str(), Cp932ToUtf8(text).c_str());
-  }
-  bool CopyText(const std::string& cp932) override { return page_copy_text(Cp932ToUtf8(cp932).c_str()) != 0; }
-  bool CopyImage() override {
-    Present();
-    return page_copy_image() != 0;
-  }
 
- private:
   // Moves the page's events into the queue; true when any came.
   bool Take(MessageQueue& queue) {
     int32_t events[64 * 3];
@@ -158,7 +173,7 @@ class PageDisplay : public Display {
   uint64_t drawn_ = ~uint64_t{0};
   bool caretDrawn_ = false;
   int caretColumn_ = -1, caretRow_ = -1;
-  double lastTurn_ = 0;
+  double lastTurn_ = 0, lastDraw_ = 0;
 };
 
 }  // namespace

@@ -1,13 +1,35 @@
 #include "runtime/platform/process.h"
 
+#include <emscripten.h>
+#include <sys/stat.h>
+
 #include "runtime/platform/encoding.h"
 
 namespace platform {
 
-// Nothing to prepare: there are no signals and no file size limit; under
-// node the environment is the process's (node_prelude.js), in a page the one
-// the page gives.
-void PrepareProcess() {}
+// There are no signals and no file size limit to prepare for; under node the
+// environment is the process's (node_prelude.js), in a page the one the page
+// gives. Emscripten starts with a file mode mask that lets no one read a new
+// file: the program takes node's mask, or the usual 022 in a page.
+void PrepareProcess() {
+  const int mask = EM_ASM_INT({
+    return typeof process === 'object' && process.umask ? process.umask() : 18;
+  });
+  umask(static_cast<mode_t>(mask & 0777));
+}
+
+int ProgramEnded(int code) {
+  // In a page the program's main has long returned to the browser (its first
+  // wait unwound it): the page is told, and the module is left as it is.
+  // Under node the process ends with the code, whether or not it waited.
+  const int page = EM_ASM_INT({
+    if (!Module.tesselPage) return 0;
+    Module.tesselPage.ended($0);
+    return 1;
+  }, code);
+  if (!page) emscripten_force_exit(code);
+  return code;
+}
 
 std::tm LocalTime(std::time_t moment) {
   std::tm t{};

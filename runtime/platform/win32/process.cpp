@@ -35,6 +35,8 @@ void PrepareProcess() {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 }
 
+int ProgramEnded(int code) { return code; }
+
 std::tm LocalTime(std::time_t moment) {
   std::tm t{};
   localtime_s(&t, &moment);
