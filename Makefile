@@ -2,7 +2,7 @@
 PROGRAM ?= equation
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test sanitize bench fuzz install uninstall package package-test windows windows-package windows-test clean
+.PHONY: all deps build run test sanitize bench fuzz install uninstall package package-test windows windows-package windows-test web web-test clean
 
 all: build
 
@@ -74,5 +74,17 @@ windows-package: windows
 windows-test: windows-package build
 	@bash tests/windows/run.sh build-windows build
 
+# The web: both programs as WebAssembly and the static site that runs them
+# (build-web/site, served by any static file server), and its tests: the
+# stream end-to-end sessions under node, and the page in headless Chromium.
+web:
+	@bash .ci/deps web
+	@NODE_PATH=/usr/share/nodejs cmake --preset web >/dev/null
+	@NODE_PATH=/usr/share/nodejs cmake --build build-web -j $(JOBS)
+	@echo "The site is in build-web/site (serve it, e.g.: python3 -m http.server -d build-web/site)"
+
+web-test: web build
+	@bash tests/web/run.sh build-web build
+
 clean:
-	rm -rf build build-sanitize build-bench build-fuzz build-windows build-package
+	rm -rf build build-sanitize build-bench build-fuzz build-windows build-package build-web
