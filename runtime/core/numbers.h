@@ -34,26 +34,30 @@ void RestoreFloatStatus(unsigned saved);
 // Reads and clears the floating-point status: invalid operation raises
 // error 5, division by zero 11, overflow 6. Underflow and inexact are ignored.
 void CheckFloatStatus();
-#if defined(__wasm__)
-// WebAssembly keeps no status flags: an operation is checked from its
-// operands and result instead, raising what the flags would have said.
-// Invalid: a NaN from operands that were not NaN (inf - inf, 0 * inf, 0 / 0);
-// division by zero: a finite non-zero number divided by zero; overflow: an
-// infinite result from finite operands.
-void RaiseFloatError(unsigned flags);
-inline void CheckResult(double a, double b, double r, bool divisionByZero) {
-  if (__builtin_isfinite(r)) return;
-  if (r != r) {
-    if (a == a && b == b) RaiseFloatError(1);
-  } else if (divisionByZero) {
-    if (__builtin_isfinite(a)) RaiseFloatError(4);
-  } else if (__builtin_isfinite(a) && __builtin_isfinite(b)) {
-    RaiseFloatError(8);
-  }
+// The status flags an operation raises (1 invalid, 4 division by zero, 8
+// overflow, as in MXCSR), told from its operands and result: invalid for a
+// NaN from operands that were not NaN (inf - inf, 0 * inf, 0 / 0); division
+// by zero for a finite non-zero number divided by zero; overflow for an
+// infinite result from finite operands (round to nearest makes a result
+// infinite exactly when it overflows).
+inline unsigned ResultFlags(double a, double b, double r, bool divisionByZero) {
+  if (__builtin_isfinite(r)) return 0;
+  if (r != r) return a == a && b == b ? 1 : 0;
+  if (divisionByZero) return __builtin_isfinite(a) ? 4 : 0;
+  return __builtin_isfinite(a) && __builtin_isfinite(b) ? 8 : 0;
 }
 // A value stored in single precision: overflow when it became infinite.
+inline unsigned SingleFlags(double v, float stored) { return __builtin_isinf(stored) && __builtin_isfinite(v) ? 8 : 0; }
+
+#if defined(__wasm__)
+// WebAssembly keeps no status flags: each operation is checked from its
+// operands and result instead, raising what the flags would have said.
+void RaiseFloatError(unsigned flags);
+inline void CheckResult(double a, double b, double r, bool divisionByZero) {
+  if (const unsigned flags = ResultFlags(a, b, r, divisionByZero)) RaiseFloatError(flags);
+}
 inline void CheckSingle(double v, float stored) {
-  if (__builtin_isinf(stored) && __builtin_isfinite(v)) RaiseFloatError(8);
+  if (const unsigned flags = SingleFlags(v, stored)) RaiseFloatError(flags);
 }
 inline void CheckFloat() {}
 #else

@@ -69,3 +69,34 @@ TEST_F(NumbersTest, FacadeArithmeticIsChecked) {
 
 }  // namespace
 }  // namespace rt::test
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Where there are no status flags (WebAssembly) every operation is checked
+// from its operands and result: for every pair of awkward operands and every
+// operation, that must say exactly what the processor's flags say here.
+TEST(ResultFlags, SayWhatTheStatusFlagsSay) {
+  const double inf = INFINITY, big = 1.7976931348623157e308, tiny = 4.9e-324;
+  const double values[] = {0.0, -0.0, 1.0, -1.0, 0.5, 3.0, big, -big, 1e308, 1e-308, tiny, -tiny,
+                           3.4028234663852886e38, 3.5e38, -3.5e38, inf, -inf, NAN};
+  for (double a : values) {
+    for (double b : values) {
+      for (char op : {'+', '-', '*', '/'}) {
+        volatile double x = a, y = b;
+        std::feclearexcept(FE_ALL_EXCEPT);
+        double r = op == '+' ? x + y : op == '-' ? x - y : op == '*' ? x * y : x / y;
+        volatile double keep = r;
+        const unsigned flags = __builtin_ia32_stmxcsr() & 0x0D;
+        std::feclearexcept(FE_ALL_EXCEPT);
+        EXPECT_EQ(rt::ResultFlags(a, b, keep, op == '/' && b == 0), flags) << a << ' ' << op << ' ' << b;
+      }
+      // Stored in single precision.
+      volatile double v = a;
+      std::feclearexcept(FE_ALL_EXCEPT);
+      volatile float f = static_cast<float>(v);
+      const unsigned flags = __builtin_ia32_stmxcsr() & 0x08;
+      std::feclearexcept(FE_ALL_EXCEPT);
+      EXPECT_EQ(rt::SingleFlags(a, f), flags) << a;
+    }
+  }
+}
+#endif
