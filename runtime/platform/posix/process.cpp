@@ -5,8 +5,6 @@
 #include <malloc.h>
 #endif
 
-#include "runtime/platform/encoding.h"
-
 namespace platform {
 
 void PrepareProcess() {
@@ -21,13 +19,5 @@ void PrepareProcess() {
 }
 
 int ProgramEnded(int code) { return code; }
-
-std::tm LocalTime(std::time_t moment) {
-  std::tm t{};
-  localtime_r(&moment, &t);
-  return t;
-}
-
-std::string ArgumentToCp932(const char* argument) { return Utf8ToCp932(argument ? argument : ""); }
 
 }  // namespace platform

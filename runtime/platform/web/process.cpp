@@ -3,8 +3,6 @@
 #include <emscripten.h>
 #include <sys/stat.h>
 
-#include "runtime/platform/encoding.h"
-
 namespace platform {
 
 // There are no signals and no file size limit to prepare for; under node the
@@ -30,13 +28,5 @@ int ProgramEnded(int code) {
   if (!page) emscripten_force_exit(code);
   return code;
 }
-
-std::tm LocalTime(std::time_t moment) {
-  std::tm t{};
-  localtime_r(&moment, &t);
-  return t;
-}
-
-std::string ArgumentToCp932(const char* argument) { return Utf8ToCp932(argument ? argument : ""); }
 
 }  // namespace platform
