@@ -5,9 +5,11 @@
 # display), as the end-to-end tests run it.
 #
 # Blocking waits for keys give the browser its turn through Asyncify; run-time
-# errors unwind with C++ exceptions.
+# errors unwind with C++ exceptions. The memory grows as a large answer needs
+# it, up to the 4 GiB that 32-bit WebAssembly can address.
 set(TESSEL_WEB_COMMON_LINK
   -fexceptions -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536 -sASYNCIFY_IMPORTS=page_wait -sALLOW_MEMORY_GROWTH=1
+  -sMAXIMUM_MEMORY=4GB
   -sEXIT_RUNTIME=1 -sEXPORTED_FUNCTIONS=_main,_TesselFatalLine
   -sEXPORTED_RUNTIME_METHODS=UTF8ToString)
 

@@ -61,8 +61,8 @@
     const ratio = window.devicePixelRatio || 1;
     canvas.width = columns * cellWidth * ratio;
     canvas.height = rows * cellHeight * ratio;
+    // The height follows the width, which a narrow window may make smaller.
     canvas.style.width = columns * cellWidth + 'px';
-    canvas.style.height = rows * cellHeight + 'px';
     context.setTransform(ratio, 0, 0, ratio, 0, 0);
   }
 
@@ -152,8 +152,10 @@
   // there.
   function placeKeys() {
     if (!grid) return;
-    keys.style.left = grid.caretColumn * cellWidth + 'px';
-    keys.style.top = grid.caretRow * cellHeight + 'px';
+    // The grid may be drawn smaller than its size where the window is narrow.
+    const scale = canvas.clientWidth / (grid.columns * cellWidth) || 1;
+    keys.style.left = grid.caretColumn * cellWidth * scale + 'px';
+    keys.style.top = grid.caretRow * cellHeight * scale + 'px';
   }
 
   setInterval(() => {
@@ -473,6 +475,12 @@
         module.FS.mkdir(FOLDER);
         module.FS.mount(module.IDBFS, {}, FOLDER);
         module.ENV.HOME = FOLDER;
+        // Only the folder is kept. Elsewhere nothing can be created, so that
+        // an answer saved outside it (../x.txt, /tmp/x.txt) is refused and
+        // asked for again instead of vanishing with the page.
+        for (const dir of ['/tmp', '/home/web_user', '/home', '/']) {
+          try { module.FS.chmod(dir, 0o555); } catch (e) { /* not there */ }
+        }
         module.addRunDependency('tessel-folder');
         module.FS.syncfs(true, (error) => {
           if (error) say('ブラウザのファイルを読めませんでした: ' + error);
@@ -509,17 +517,19 @@
 
   async function start(name) {
     if (running) return;
-    await storing;
     events = [];
     say('');
     setRunning({ starting: true });
+    // Keys typed while the folder is stored and the program loads wait for
+    // it in the queue.
+    if (document.activeElement === keys) post(WM.SETFOCUS, 0);
+    else keys.focus();
+    await storing;
     try {
       const module = await makeModule(name, true);
       if (running && running.starting) setRunning(module);
       folderModule = module;
       listFiles();
-      keys.focus();
-      post(WM.SETFOCUS, 0);
     } catch (e) {
       setRunning(null);
       say(name + ' を始められませんでした: ' + e);
@@ -531,6 +541,12 @@
   $('copy-text').addEventListener('click', () => { post(WM.SYSCOMMAND, COPY_TEXT); keys.focus(); });
   $('copy-image').addEventListener('click', () => { post(WM.SYSCOMMAND, COPY_IMAGE); keys.focus(); });
   $('close').addEventListener('click', () => { post(WM.CLOSE, 0); keys.focus(); });
+
+  // An exception that escapes the program (none should) ends it with what it
+  // said, instead of leaving the page waiting for a program that is gone.
+  window.addEventListener('error', (e) => {
+    if (running && !running.starting) ended(-1, 'プログラムが異常終了しました: ' + (e.message || e.error));
+  });
 
   // Closing the page closes the window: what the program saved is already in
   // the browser's store (it is written at every save and every key wait).

@@ -9,6 +9,23 @@
 namespace poly {
 namespace {
 
+// Calls the caller's keepServed once every kServeEvery steps of work.
+class Server {
+ public:
+  explicit Server(const std::function<void()>& keepServed) : keepServed_(keepServed) {}
+  void Step() {
+    if (++steps_ == kServeEvery) {
+      steps_ = 0;
+      if (keepServed_) keepServed_();
+    }
+  }
+
+ private:
+  static constexpr int kServeEvery = 256;
+  const std::function<void()>& keepServed_;
+  int steps_ = 0;
+};
+
 // Maximum tree over the keys: finds the first position at or after a start
 // whose key is strictly greater than a value.
 class MaxTree {
@@ -156,11 +173,12 @@ void Rotate(std::vector<size_t>& order, std::vector<Key>& keys, const std::vecto
   keys[chain[0]] = lastKey;
 }
 
-void FewKeysPass(std::vector<size_t>& order, std::vector<uint32_t>& ranks, uint32_t count) {
+void FewKeysPass(std::vector<size_t>& order, std::vector<uint32_t>& ranks, uint32_t count, Server& server) {
   FirstOccurrences first(ranks, count);
   std::vector<size_t> chain;
   std::vector<uint32_t> chainRanks;
   for (size_t i = 0; i + 1 < order.size(); ++i) {
+    server.Step();
     first.Chain(i, ranks[i], chain, chainRanks);
     for (size_t t = 0; t + 1 < chain.size(); ++t) first.Move(chainRanks[t], chain[t], chain[t + 1]);
     first.Move(chainRanks.back(), chain.back(), order.size());
@@ -171,10 +189,11 @@ void FewKeysPass(std::vector<size_t>& order, std::vector<uint32_t>& ranks, uint3
 // One exchange-sort pass: position i takes the last of the chain of strict
 // maxima after it; every other member of the chain moves one step along it.
 template <class Index, class Key>
-void Pass(std::vector<size_t>& order, std::vector<Key>& keys, Index& index) {
+void Pass(std::vector<size_t>& order, std::vector<Key>& keys, Index& index, Server& server) {
   const size_t n = order.size();
   std::vector<size_t> chain;
   for (size_t i = 0; i + 1 < n; ++i) {
+    server.Step();
     chain.clear();
     chain.push_back(i);
     for (size_t q = index.FirstGreater(i + 1, keys[i]); q != Index::npos;
@@ -233,10 +252,11 @@ bool RankFewKeys(const std::vector<double>& keys, std::vector<uint32_t>& ranks, 
 
 }  // namespace
 
-void ExchangeSortPasses(AnswerRows& rows) {
+void ExchangeSortPasses(AnswerRows& rows, const std::function<void()>& keepServed) {
   const size_t n = rows.count();
   const size_t cols = static_cast<size_t>(rows.columns());
   if (n < 2) return;
+  Server server(keepServed);
   std::vector<size_t> order(n);
   for (size_t i = 0; i < n; ++i) order[i] = i;
   // Each pass reads one column of the rows in their current order: taken out
@@ -249,11 +269,11 @@ void ExchangeSortPasses(AnswerRows& rows) {
     uint32_t count;
     if (RankFewKeys(column, rowRanks, count)) {
       for (size_t p = 0; p < n; ++p) ranks[p] = rowRanks[order[p]];
-      FewKeysPass(order, ranks, count);
+      FewKeysPass(order, ranks, count, server);
     } else {
       for (size_t p = 0; p < n; ++p) keys[p] = column[order[p]];
       MaxTree tree(keys);
-      Pass(order, keys, tree);
+      Pass(order, keys, tree, server);
     }
   }
   // Position p takes row order[p]: the rows move in place along the cycles
@@ -261,10 +281,12 @@ void ExchangeSortPasses(AnswerRows& rows) {
   std::vector<double> spare(cols);
   double* cells = rows.cells.data();
   for (size_t start = 0; start < n; ++start) {
+    server.Step();
     if (order[start] == start || order[start] == n) continue;
     std::copy_n(cells + start * cols, cols, spare.data());
     size_t p = start;
     while (order[p] != start) {
+      server.Step();
       const size_t from = order[p];
       std::copy_n(cells + from * cols, cols, cells + p * cols);
       order[p] = n;  // done

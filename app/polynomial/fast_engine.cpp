@@ -34,7 +34,9 @@ namespace poly {
 namespace {
 
 using u128 = unsigned __int128;
-constexpr int kPollEvery = 1 << 16;
+// Work between polls: small enough that the window (a browser's page among
+// them) is served many times a second even where a step is slow.
+constexpr int kPollEvery = 1 << 12;
 
 // Keeps the window served during long work.
 void Poll(int16_t line) { basic::Stmt(line); }
@@ -257,6 +259,10 @@ void FastEngine::ExactProduct(const Factors& in, const Codec& codec, MarkPacer& 
   survivors_.reserve(current.size());
   exps_.reserve(current.size() * static_cast<size_t>(in.letters()));
   for (size_t e = 0; e < current.size(); ++e) {
+    if (++work == kPollEvery) {
+      work = 0;
+      Poll(line::kExpandRow);
+    }
     const Class& c = current.value(e);
     if (c.sum == 0) continue;
     survivors_.push_back({c.row, c.sum > 0 ? 1.0 : -1.0, static_cast<double>(c.sum > 0 ? c.sum : -c.sum),
@@ -324,6 +330,10 @@ void FastEngine::StreamRows(const Factors& in, const Codec& codec, MarkPacer& ma
     recompute(level);
   }
   for (size_t i = 0; i < classes.size(); ++i) {
+    if (++work == kPollEvery) {
+      work = 0;
+      Poll(line::kExpandRow);
+    }
     const Class& c = classes.value(i);
     double s = c.sign, m = c.magnitude;
     if (c.later) {
@@ -403,7 +413,7 @@ void FastEngine::Collect(ProgressOutput& out) {
     const double expected = 1.5 * n * std::log2(n + 2) + 1;
     uint64_t comparisons = 0;
     std::sort(survivors_.begin(), survivors_.end(), [&](const Survivor& a, const Survivor& b) {
-      if ((++comparisons & 0xFFFFF) == 0) {
+      if ((++comparisons & 0xFFFF) == 0) {
         Poll(line::kCollectRow);
         marks.Progress(static_cast<double>(comparisons) / expected);
       }
@@ -419,13 +429,18 @@ AnswerRows FastEngine::Ordered() {
   AnswerRows rows;
   rows.letterCount = letterCount_;
   rows.cells.reserve(survivors_.size() * rows.columns());
+  int work = 0;
   for (const Survivor& s : survivors_) {
+    if (++work == kPollEvery) {
+      work = 0;
+      Poll(line::kOrderCount);
+    }
     rows.cells.push_back(s.sign);
     rows.cells.push_back(s.magnitude);
     rows.cells.insert(rows.cells.end(), exps_.begin() + s.index, exps_.begin() + s.index + letters_);
   }
   basic::Stmt(line::kOrderPass);
-  ExchangeSortPasses(rows);
+  ExchangeSortPasses(rows, [] { Poll(line::kOrderPass); });
   return rows;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cfenv>
 #include <cstdio>
+#include <new>
 
 #include "arrays.h"
 #include "dir_search.h"
@@ -39,7 +40,16 @@ void ShutdownRuntime() {
 
 int RunMain(const std::function<void()>& mainCode) {
   try {
-    mainCode();
+    try {
+      mainCode();
+    } catch (const std::bad_alloc&) {
+      // The program's own work (a table of a large answer, a long text) could
+      // not have the memory it asked for. Everything taken on the way here has
+      // been given back, so the error is reported as a block that cannot be
+      // had is: error 7 on the line that was running.
+      RaiseError(7, 0xC701);
+      State().exitCode = 1;  // (raised while an error was being reported)
+    }
   } catch (const ProgramEnd&) {
   }
   Frame& f = TheFrame();

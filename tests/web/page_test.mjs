@@ -165,15 +165,26 @@ try {
   await chooser.uploadFile(siki);
   await page.waitForSelector('button[data-file="siki.txt"]');
   await page.click('#start-equation');
-  await waitForGrid('理解できましたか(y/n)?');
-  await answer('y');
+  await answer('y');  // typed while the program loads: it reads it when it asks
+  await waitForGrid('(m/f)?');
   await answer('f');
   await waitForGrid('siki.txt');
   await answer('siki.txt');
   check(await waitForGrid('Answer =+a2-1'), 'equation reads an uploaded file', await gridText());
+  // Only the folder is kept: an answer saved outside it is refused and the
+  // name asked for again, not lost with the page.
+  await answer('y');
   await answer('n');
+  await waitForGrid('ans.txt　というように');
+  await answer('../up.txt');
+  check(await waitForGrid('../up.txtに保存できませんでした。'), 'a name outside the folder is refused',
+        await gridText());
+  await answer('up.txt');
+  await waitForGrid('ok?');
+  await answer('');
   await answer('y');
   await waitForEnd();
+  check(await page.$('button[data-file="up.txt"]') !== null, 'the answer asked for again is in the folder');
 
   // Typed through the IME path: full-width text arrives as CP932 characters.
   // (The program refuses it, but echoes what it got.)

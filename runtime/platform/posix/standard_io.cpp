@@ -27,6 +27,10 @@ bool WriteStandard(int fd, const char* bytes, size_t n) {
   return true;
 }
 
+#if !defined(__EMSCRIPTEN__)
+// (Emscripten's isatty says yes to pipes and files too: the web platform asks
+// node instead, in web/process.cpp.)
 bool IsTerminal(int fd) { return isatty(fd) == 1; }
+#endif
 
 }  // namespace platform

@@ -1,4 +1,5 @@
 #include "runtime/platform/process.h"
+#include "runtime/platform/standard_io.h"
 
 #include <emscripten.h>
 #include <sys/stat.h>
@@ -14,6 +15,15 @@ void PrepareProcess() {
     return typeof process === 'object' && process.umask ? process.umask() : 18;
   });
   umask(static_cast<mode_t>(mask & 0777));
+}
+
+// Under node a standard stream is a terminal when node says so; in a page
+// there are none.
+bool IsTerminal(int fd) {
+  return EM_ASM_INT({
+    if (typeof process !== 'object' || typeof require !== 'function') return 0;
+    try { return require('tty').isatty($0) ? 1 : 0; } catch (e) { return 0; }
+  }, fd) != 0;
 }
 
 int ProgramEnded(int code) {

@@ -1,3 +1,4 @@
+#include <new>
 #include <vector>
 
 #include "runtime/core/basic.h"
@@ -55,6 +56,30 @@ TEST_F(FrameTest, EndGivesItsExitCodeThroughOneShutdown) {
   InitRuntime(&host, 10);
   EXPECT_EQ(RunMain([&] { Start(); Statement(10); }), 0);
   EXPECT_EQ(host.exits, 3);
+}
+
+// Memory the program's work cannot have ends the program with error 7 on the
+// line that asked for it, not with an abort; inside an error trap too.
+TEST_F(FrameTest, MemoryThatCannotBeHadIsErrorSeven) {
+  for (bool trapped : {false, true}) {
+    InitRuntime(&host, 10);
+    host.reports.clear();
+    const int code = RunMain([&] {
+      Start();
+      Statement(10);
+      Statement(20);
+      auto ask = [] { throw std::bad_alloc(); };
+      if (trapped) TrapErrors(ask);
+      else ask();
+      Statement(30);
+    });
+    EXPECT_EQ(code, 1);
+    ASSERT_EQ(host.reports.size(), 1u);
+    EXPECT_EQ(host.reports[0].number, 7);
+    EXPECT_EQ(host.reports[0].line, 20);
+    EXPECT_EQ(host.reports[0].site, 0xC701u);
+    EXPECT_EQ(State().errorTraps, 0);
+  }
 }
 
 TEST_F(FrameTest, GosubNestsTo128AndRestoresTheLine) {
