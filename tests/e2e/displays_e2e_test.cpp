@@ -53,21 +53,21 @@ TEST(StreamDisplay, RuntimeErrorIsReportedAndEndsWithStatusOne) {
 // once `ready` shows in it.
 std::string TmuxSession(int width, int height, const std::string& keys, const std::string& ready) {
   const std::string session = "tessel-e2e-" + std::to_string(getpid()) + "-" + std::to_string(width);
-  std::string start = "tmux new-session -d -s " + session + " -x " + std::to_string(width) + " -y " +
+  std::string start = e2e::Tmux() + "new-session -d -s " + session + " -x " + std::to_string(width) + " -y " +
                       std::to_string(height) + " \"TESSEL_DISPLAY=terminal " + kProgram + " error; sleep 5\"";
   if (std::system(start.c_str()) != 0) return "";
-  auto capture = [&] { return e2e::RunProgram("tmux capture-pane -p -t " + session, "").out; };
+  auto capture = [&] { return e2e::RunProgram(e2e::Tmux() + "capture-pane -p -t " + session, "").out; };
   std::string screen;
   for (int i = 0; i < 50 && screen.find("?") == std::string::npos; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     screen = capture();
   }
-  (void)!std::system(("tmux send-keys -t " + session + " " + keys).c_str());
+  (void)!std::system((e2e::Tmux() + "send-keys -t " + session + " " + keys).c_str());
   for (int i = 0; i < 50 && screen.find(ready) == std::string::npos; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     screen = capture();
   }
-  (void)!std::system(("tmux kill-session -t " + session + " 2>/dev/null").c_str());
+  (void)!std::system((e2e::Tmux() + "kill-session -t " + session + " 2>/dev/null").c_str());
   return screen;
 }
 
@@ -98,17 +98,17 @@ TEST(TerminalDisplay, FatalSignalGivesTheTerminalBack) {
   ASSERT_GE(fd, 0);
   close(fd);
   const std::string session = "tessel-e2e-crash-" + std::to_string(getpid());
-  std::string start = "tmux new-session -d -s " + session + " -x 80 -y 24 \"TESSEL_DISPLAY=terminal " + kProgram +
+  std::string start = e2e::Tmux() + "new-session -d -s " + session + " -x 80 -y 24 \"TESSEL_DISPLAY=terminal " + kProgram +
                       " crash; stty -a > " + file + "; sleep 5\"";
   ASSERT_EQ(std::system(start.c_str()), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(800));
-  (void)!std::system(("tmux send-keys -t " + session + " x Enter").c_str());
+  (void)!std::system((e2e::Tmux() + "send-keys -t " + session + " x Enter").c_str());
   std::string modes;
   for (int i = 0; i < 50 && modes.empty(); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     modes = e2e::RunProgram(std::string("cat ") + file, "").out;
   }
-  (void)!std::system(("tmux kill-session -t " + session + " 2>/dev/null").c_str());
+  (void)!std::system((e2e::Tmux() + "kill-session -t " + session + " 2>/dev/null").c_str());
   unlink(file);
   EXPECT_NE(modes.find(" echo "), std::string::npos) << modes;
   EXPECT_NE(modes.find(" icanon "), std::string::npos) << modes;
@@ -162,11 +162,11 @@ TEST(TerminalDisplay, TypedLineInTmux) {
   const std::string session = "tessel-e2e-" + std::to_string(getpid());
   // The program ends in a run-time error so that it waits for a key with
   // its screen still shown.
-  std::string start = "tmux new-session -d -s " + session + " -x 80 -y 24 \"TESSEL_DISPLAY=terminal " +
+  std::string start = e2e::Tmux() + "new-session -d -s " + session + " -x 80 -y 24 \"TESSEL_DISPLAY=terminal " +
                       kProgram + " error; sleep 5\"";
   ASSERT_EQ(std::system(start.c_str()), 0);
   auto capture = [&] {
-    e2e::Run c = e2e::RunProgram("tmux capture-pane -p -t " + session, "");
+    e2e::Run c = e2e::RunProgram(e2e::Tmux() + "capture-pane -p -t " + session, "");
     return c.out;
   };
   std::string screen;
@@ -175,12 +175,12 @@ TEST(TerminalDisplay, TypedLineInTmux) {
     screen = capture();
   }
   EXPECT_NE(screen.find("名前は?"), std::string::npos) << screen;
-  std::system(("tmux send-keys -t " + session + " 'tmux' Enter").c_str());
+  std::system((e2e::Tmux() + "send-keys -t " + session + " 'tmux' Enter").c_str());
   for (int i = 0; i < 50 && screen.find("こんにちは、tmuxさん") == std::string::npos; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     screen = capture();
   }
-  std::system(("tmux kill-session -t " + session + " 2>/dev/null").c_str());
+  std::system((e2e::Tmux() + "kill-session -t " + session + " 2>/dev/null").c_str());
   EXPECT_NE(screen.find("こんにちは、tmuxさん"), std::string::npos) << screen;
   EXPECT_NE(screen.find("MAIN.BAS [120行]:エラー[5]"), std::string::npos) << screen;
 }

@@ -80,6 +80,10 @@ inline std::string WineRegistryKey(const std::string& key) {
   return RunProgram("WINEDEBUG=-all /usr/lib/wine/wine64 reg query '" + key + "'", "").out;
 }
 
+// tmux on a server of this test process's own: tests that run at the same
+// time never meet one server as it exits when another's last session ends.
+inline std::string Tmux() { return "tmux -L tessel-e2e-" + std::to_string(getpid()) + " "; }
+
 inline bool Have(const char* tool) {
   std::string cmd = std::string("command -v ") + tool + " >/dev/null 2>&1";
   return std::system(cmd.c_str()) == 0;

@@ -332,24 +332,24 @@ namespace {
 // title may take a moment to arrive).
 std::string TerminalTitle(const std::string& program, const std::string& expected) {
   const std::string session = "tessel-title-" + std::to_string(getpid());
-  std::string start = "tmux new-session -d -s " + session + " -x 80 -y 24 \"TESSEL_DISPLAY=terminal " + program +
+  std::string start = e2e::Tmux() + "new-session -d -s " + session + " -x 80 -y 24 \"TESSEL_DISPLAY=terminal " + program +
                       "; sleep 5\"";
   if (std::system(start.c_str()) != 0) return "";
   std::string title;
   for (int i = 0; i < 50; ++i) {
     usleep(100000);
-    e2e::Run t = e2e::RunProgram("tmux display -p -t " + session + " '#{pane_title}'", "");
+    e2e::Run t = e2e::RunProgram(e2e::Tmux() + "display -p -t " + session + " '#{pane_title}'", "");
     title = t.out.substr(0, t.out.find('\n'));
     if (title == expected) break;
-    e2e::Run screen = e2e::RunProgram("tmux capture-pane -p -t " + session, "");
+    e2e::Run screen = e2e::RunProgram(e2e::Tmux() + "capture-pane -p -t " + session, "");
     if (screen.out.find("(y/n)") != std::string::npos) {
       usleep(300000);
-      title = e2e::RunProgram("tmux display -p -t " + session + " '#{pane_title}'", "").out;
+      title = e2e::RunProgram(e2e::Tmux() + "display -p -t " + session + " '#{pane_title}'", "").out;
       title = title.substr(0, title.find('\n'));
       break;
     }
   }
-  (void)!std::system(("tmux kill-session -t " + session + " 2>/dev/null").c_str());
+  (void)!std::system((e2e::Tmux() + "kill-session -t " + session + " 2>/dev/null").c_str());
   return title;
 }
 
