@@ -184,7 +184,8 @@ try {
   await answer('');
   await answer('y');
   await waitForEnd();
-  check(await page.$('button[data-file="up.txt"]') !== null, 'the answer asked for again is in the folder');
+  check(await page.waitForSelector('button[data-file="up.txt"]', { timeout: 10000 }).then(() => true, () => false),
+        'the answer asked for again is in the folder');
 
   // Typed through the IME path: full-width text arrives as CP932 characters.
   // (The program refuses it, but echoes what it got.)
