@@ -13,7 +13,7 @@ namespace poly {
 
 // Reorders the rows in place as the passes over the columns of
 // OrderingColumns(rows.letterCount) would: for a whole count, letterCount + 2
-// down to 3 (1-based). keepServed, when given, is called every few thousand
+// down to 3 (1-based). keepServed, when given, is called every few hundred
 // rows of work, so that the window is served while a large answer is ordered.
 void ExchangeSortPasses(AnswerRows& rows, const std::function<void()>& keepServed = {});
 

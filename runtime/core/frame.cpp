@@ -48,7 +48,7 @@ int RunMain(const std::function<void()>& mainCode) {
       // been given back, so the error is reported as a block that cannot be
       // had is: error 7 on the line that was running.
       RaiseError(7, 0xC701);
-      State().exitCode = 1;  // (raised while an error was being reported)
+      State().exitCode = 1;  // RaiseError returns only while another error is reported
     }
   } catch (const ProgramEnd&) {
   }
