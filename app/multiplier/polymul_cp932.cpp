@@ -7,6 +7,7 @@
 #include "app/polynomial/answer_output.h"
 #include "app/polynomial/polynomial.h"
 #include "app/polynomial/term_table.h"
+#include "app/polynomial/term_text.h"
 #include "runtime/core/basic_io.h"
 #include "runtime/host/host.h"
 
@@ -124,6 +125,9 @@ bool Polymul::Cycle() {
     for (M = 1; M <= TermCounts(F); M = M + 1) {
       for (C = 1; C <= LetterCounts(F) + 2; C = C + 1) {
         Stmt(103); InputFile(1, TermTable(F, M, C));
+        // A value no term text could show truthfully is refused as a field
+        // that does not fit its variable is: never a wrong term.
+        if (!poly::SpellableValue(Cint(C), TermTable(F, M, C).get())) rt::RaiseError(58, 0x4E04);
       }
     }
     Stmt(104); Close(1);

@@ -34,6 +34,15 @@ void AppendTermText(std::string& text, const double* row, int letterCount, Lette
   }
 }
 
+// Whether a value read into column `column` of a term row (1 the sign, 2 the
+// magnitude, 3 on the exponents) is one the term texts spell truthfully: a
+// sign of 1 or -1, a magnitude and exponents of 0 or more. Files that equation
+// and polymul write hold nothing else; a hand-made file with a negative
+// exponent would otherwise show a^-2 as "a2".
+inline bool SpellableValue(int column, double value) {
+  return column == 1 ? value == 1 || value == -1 : value >= 0;
+}
+
 // The same as a string of its own; letter(k) spells letter k.
 std::string TermText(const double* row, int letterCount,
                      const std::function<std::string(int)>& letter);

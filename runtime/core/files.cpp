@@ -559,4 +559,17 @@ void CloseAllFiles() {
   F().inputSlot = kScreenSlot;
 }
 
+void FinishFiles() {
+  if (State().failed) {
+    for (int n = 1; n <= 255; ++n) CloseNumber(n, false);
+    F().outputSlot = kScreenSlot;
+    F().inputSlot = kScreenSlot;
+  } else {
+    CloseAllFiles();
+  }
+  // A replacement that no file number holds any more (its bookkeeping was
+  // cut short) is dropped too.
+  platform::AbandonAllReplacements();
+}
+
 }  // namespace rt

@@ -44,6 +44,11 @@ void SetFileWidth(int32_t fileNumber, int32_t width);
 // CLOSE: count 0 closes every open file.
 void CloseFiles(const int32_t* numbers, size_t count);
 void CloseAllFiles();
+// The end of a run: every open file is closed as CLOSE closes it after a
+// normal end, and dropped as DiscardFile drops it after a failure (an error
+// reported, the interrupt request, memory that could not be had), so that a
+// file cut short never replaces an older one. No temporary is left.
+void FinishFiles();
 // Closes a file number without writing the final 0x1A byte, for a file that
 // is to be abandoned: a file opened for output goes, and a file it was to
 // replace stays as it was. Nothing when the number is not open.

@@ -3,6 +3,7 @@
 #include <cfenv>
 #include <cstdio>
 #include <new>
+#include <stdexcept>
 
 #include "arrays.h"
 #include "dir_search.h"
@@ -32,29 +33,54 @@ void InitRuntime(Host* host, int pollInterval) {
 }
 
 void ShutdownRuntime() {
-  CloseAllFiles();
+  FinishFiles();
   CloseAllDirectories();
   FreeAllArrays();
   FreeStringHeap();
 }
+
+namespace {
+
+// The program's own work (a table of a large answer, a long text) could not
+// have the memory it asked for. Everything taken on the way here has been
+// given back, so the error is reported as a block that cannot be had is:
+// error 7 on the line that was running. Should the report itself find no
+// memory, the run still ends as failed.
+void OutOfMemory() {
+  RunState& s = State();
+  s.failed = true;
+  s.exitCode = 1;
+  try {
+    RaiseError(7, 0xC701);
+  } catch (const std::bad_alloc&) {
+  }
+}
+
+}  // namespace
 
 int RunMain(const std::function<void()>& mainCode) {
   try {
     try {
       mainCode();
     } catch (const std::bad_alloc&) {
-      // The program's own work (a table of a large answer, a long text) could
-      // not have the memory it asked for. Everything taken on the way here has
-      // been given back, so the error is reported as a block that cannot be
-      // had is: error 7 on the line that was running.
-      RaiseError(7, 0xC701);
-      State().exitCode = 1;  // RaiseError returns only while another error is reported
+      OutOfMemory();
+    } catch (const std::length_error&) {  // a size no allocation can meet
+      OutOfMemory();
     }
   } catch (const ProgramEnd&) {
   }
   Frame& f = TheFrame();
-  if (f.host) f.host->ProgramExit();
+  try {
+    if (f.host) f.host->ProgramExit();
+  } catch (const std::bad_alloc&) {
+    f.state.failed = true;
+    f.state.exitCode = 1;
+  }
   BeginShutdown();
+  // Whatever the host did not finish: files still open are completed after a
+  // normal end and dropped after a failure, and no temporary of a save is
+  // left either way.
+  FinishFiles();
   return f.state.exitCode;
 }
 
@@ -126,6 +152,7 @@ void Return() {
 [[noreturn]] static void InterruptSequence() {
   Frame& f = TheFrame();
   RunState& s = f.state;
+  s.failed = true;
   const uint16_t flags = f.events[kInterruptEvent].flags;
   if ((flags & kEventEnabled) && !(flags & kEventRunning) && f.host) {
     f.host->EndWait(true, InterruptText(s.currentModule, s.currentLine));
@@ -150,10 +177,12 @@ void RaiseError(int number, uint32_t site) {
   // stays set while the stack unwinds to it, so that nothing raised on the
   // way is reported; the trap clears it.
   if (s.errorTraps > 0 && number != 98) throw TrappedError{number, site};
+  // From here the run ends in failure, however the report goes.
+  s.failed = true;
   if (number == 98) InterruptSequence();
-  if (f.host) f.host->ReportRuntimeError(s.errorModule, number, s.errorLine, site);
   // A program that ends in an error reports failure to whoever started it.
   s.exitCode = 1;
+  if (f.host) f.host->ReportRuntimeError(s.errorModule, number, s.errorLine, site);
   SetTerminatingFlag();
   LeaveProgram();
 }

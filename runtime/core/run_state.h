@@ -105,6 +105,10 @@ struct RunState {
   bool raising = false;
   int16_t exitCode = 0;
   bool ended = false;
+  // The run is ending in a failure (a reported error, the interrupt request,
+  // memory that could not be had): files still being written are dropped at
+  // the end instead of completed, so an older file of their name stays.
+  bool failed = false;
   int32_t pollCountdown = 0;
   int32_t pollInterval = 0;
   int32_t callbackDepth = 0;

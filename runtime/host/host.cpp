@@ -431,7 +431,7 @@ void Host::ProgramExit() {
     PumpPending();
   }
   rt::BeginShutdown();
-  rt::CloseAllFiles();
+  rt::FinishFiles();
 }
 
 int RunProgram(const rt::ModuleRecord& module, std::vector<Resource> resources,

@@ -24,6 +24,12 @@ using FatalWhere = void (*)(const char** module, unsigned* line);
 
 void InstallFatalSignalReport(const FatalReport& report, FatalWhere where);
 
+// SIGTERM, SIGHUP, SIGINT and the other signals that ask a process to end
+// (POSIX systems): the temporaries of saves not yet complete are removed, so
+// that the older files stay as they were, the terminal is put back, and the
+// process exits with 128 + the signal's number, in every display.
+void InstallEndSignals();
+
 // A display that changed the terminal registers how to put it back, with
 // async-signal-safe calls only; null when it has nothing to put back.
 void SetTerminalRestore(void (*restore)());

@@ -23,6 +23,7 @@ uint32_t MissingFileError(const std::string& utf8Path);
 // read without end). CreateOrTruncate replaces the file: the new contents go
 // to a temporary file beside it, which CloseFile renames over it and
 // AbandonFile removes, so the old file stays whole until the new one is.
+// (Where that cannot be, the file is written in place: see the README.)
 int OpenFile(const std::string& cp932Name, bool read, bool write, Creation creation, uint32_t& error);
 // Reads up to n bytes at the offset; the count read, or -1.
 long ReadAt(int fd, int64_t offset, char* buffer, size_t n, uint32_t& error);
@@ -34,13 +35,18 @@ int64_t FileSize(int fd);
 bool CloseFile(int fd, uint32_t& error);
 // Closes the file; a replacement is dropped and the old file stays.
 void AbandonFile(int fd);
+// Drops every replacement still open, whatever holds its descriptor: at the
+// end of a run nothing half written is left.
+void AbandonAllReplacements();
 // Whether a file or folder of that name (CP932) exists.
 bool FileExists(const std::string& cp932Name);
 // The full path of a name, in CP932.
 std::string FullPath(const std::string& cp932Name);
-// The file a path (UTF-8) leads to, following links; for a link that leads
-// nowhere yet, the name it leads to (where such a file would be made).
-std::string LinkTarget(const std::string& utf8Path);
+// The file a path (UTF-8) leads to, following the links of its last part
+// where the system would follow them when opening it; for a link that leads
+// nowhere yet, the name it leads to (where such a file would be made). False
+// with errno set (EACCES, ELOOP) for a link that must not be followed.
+bool FollowLinks(const std::string& utf8Path, std::string& target);
 
 // A directory search over the entries that match a pattern with the
 // wildcards * and ? (a name without wildcards matches itself).

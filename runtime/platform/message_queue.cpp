@@ -15,7 +15,9 @@ bool MessageQueue::Take(Message& m, uint32_t first, uint32_t last, bool remove) 
                    (it->message >= first && it->message <= last);
     if (!inRange) continue;
     m = *it;
-    if (remove) queue_.erase(it);
+    if (!remove) return true;
+    if (it == queue_.begin()) queue_.pop_front();  // the usual case, and the cheap one
+    else queue_.erase(it);
     return true;
   }
   return false;

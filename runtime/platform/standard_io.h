@@ -7,9 +7,10 @@
 
 namespace platform {
 
-// One byte; -1 at the end of the input or when it fails. An interrupted
-// read is retried.
-int ReadStandardByte(int fd);
+// What one read gives, at most n bytes (as many as are there, waiting only
+// when there are none): their count, or 0 at the end of the input or when
+// it fails. An interrupted read is retried.
+size_t ReadStandard(int fd, char* buffer, size_t n);
 // All the bytes; false when the stream is gone.
 bool WriteStandard(int fd, const char* bytes, size_t n);
 bool IsTerminal(int fd);

@@ -1,9 +1,10 @@
 // The stream display: keys from standard input, screen text to standard
 // output. Tests and scripts depend on its contract:
-// - standard input is read lazily, a byte at a time, only when the program
-//   waits for a key with nothing queued; LF (and CR LF) is Enter; UTF-8 text
-//   arrives as CP932 characters; the usual escape sequences are the arrow,
-//   Home, End, Insert and Delete keys; the end of input closes the window;
+// - standard input is read lazily, only when the program waits for a key
+//   with nothing queued, and a key at a time is taken from what was read;
+//   LF (and CR LF) is Enter; UTF-8 text arrives as CP932 characters; the
+//   usual escape sequences are the arrow, Home, End, Insert and Delete keys;
+//   the end of input closes the window;
 // - every byte drawn on the screen goes to standard output in UTF-8, CR LF
 //   written as LF and a lone CR dropped; output is flushed before every
 //   blocking wait.
@@ -81,13 +82,24 @@ class StreamDisplay : public Display {
   }
 
  private:
+  // Standard input is read a block at a time; what a key wait does not take
+  // stays here for the next one.
   int ReadByte() {
     if (pushedBack_ >= 0) {
       int b = pushedBack_;
       pushedBack_ = -1;
       return b;
     }
-    return ReadStandardByte(in_);
+    if (inNext_ == inEnd_) {
+      if (inputEnded_) return -1;
+      inNext_ = 0;
+      inEnd_ = ReadStandard(in_, input_, sizeof input_);
+      if (inEnd_ == 0) {
+        inputEnded_ = true;
+        return -1;
+      }
+    }
+    return static_cast<unsigned char>(input_[inNext_++]);
   }
 
   // Appends UTF-8 text with CR LF as LF and a lone CR dropped.
@@ -194,6 +206,9 @@ class StreamDisplay : public Display {
   Converter toUtf8_;
   std::string buffer_;
   int pushedBack_ = -1;  // a byte read ahead and not yet taken
+  char input_[65536];
+  size_t inNext_ = 0, inEnd_ = 0;
+  bool inputEnded_ = false;
   bool pendingCr_ = false;
   bool skipLf_ = false;
   bool ended_ = false;

@@ -53,14 +53,18 @@ std::unique_ptr<Display> LoadDisplayModule(const char* what, const std::string& 
     if (access((where + "/" + file).c_str(), F_OK) != 0) continue;
     present = true;
     void* module = LoadTrustedLibrary(where, file);
-    using Create = Display* (*)();
+    // The entry makes the display, or says why it cannot.
+    using Create = Display* (*)(char* problem, size_t size);
     auto create = reinterpret_cast<Create>(LibrarySymbol(module, entry));
     if (!create) {
       problem = where + "/" + file + " cannot be loaded";
       UnloadLibrary(module);
       continue;
     }
-    if (Display* display = create()) return std::unique_ptr<Display>(display);
+    char reason[512] = "";
+    if (Display* display = create(reason, sizeof reason)) return std::unique_ptr<Display>(display);
+    problem = reason[0] ? reason : std::string("the ") + what + " display could not start";
+    return nullptr;
   }
   if (!present) problem = std::string("the ") + what + " display (" + file + ") is not installed beside the program";
   return nullptr;

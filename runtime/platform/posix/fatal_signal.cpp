@@ -13,10 +13,12 @@
 #include <cstring>
 
 #include "runtime/platform/encoding.h"
+#include "runtime/platform/files.h"
 #include "runtime/platform/fatal_line.h"
 #include "runtime/platform/posix/registry_file.h"
 #include "runtime/platform/registry_store.h"
 #include "runtime/platform/posix/registry_text.h"
+#include "runtime/platform/posix/temporaries.h"
 
 namespace platform {
 namespace {
@@ -75,6 +77,12 @@ size_t QuotedText(const char* text, char* out, size_t capacity) {
 
 size_t Length(const char* s) { return std::strlen(s); }
 
+// A line on standard error, after the program's name.
+void Say(const char* text) {
+  Put("tessel: ", 8);
+  Put(text, Length(text));
+}
+
 void RecordInStore(const char* module, unsigned line, uint32_t address, int sig) {
   if (!prepared.store[0]) return;  // no store for this user
   char modl[300], xline[16], xaddr[16], xcode[16];
@@ -92,21 +100,30 @@ void RecordInStore(const char* module, unsigned line, uint32_t address, int sig)
       {{"XCODE", 5}, {xcode, 14}},
   };
   mkdir(prepared.folder, 0700);
-  int lock = LockStore(prepared.lock);
-  if (lock < 0) return;
+  // A signal that came while this very process was writing the store: it
+  // holds the lock already and must not wait for itself.
+  const bool own = StoreLockHeld();
+  int lock = own ? -1 : LockStore(prepared.lock);
+  if (!own && lock < 0) {
+    if (errno == ETIMEDOUT) Say("the registry store stayed locked by another process; the error record was not written\n");
+    return;
+  }
   mode_t mode;
   long size = ReadStore(prepared.store, storeText, sizeof storeText, mode);
-  if (size >= 0) {
+  if (size >= 0 && !IsStoreText({storeText, static_cast<size_t>(size)})) {
+    Say("the registry store is not in UTF-8 (UTF-16?) and is left as it is; the error record was not written\n");
+  } else if (size >= 0) {
     size_t n = EditStoreText({storeText, static_cast<size_t>(size)}, {prepared.key, Length(prepared.key)}, values,
                              sizeof values / sizeof values[0], editedText, sizeof editedText);
     int fd = n ? open(prepared.temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600) : -1;
     if (fd >= 0) ReplaceStore(prepared.store, fd, prepared.temporary, editedText, n, mode);
   }
-  ReleaseStore(lock);
+  if (!own) ReleaseStore(lock);
 }
 
 void OnFatalSignal(int sig, siginfo_t* info, void*) {
   const int saved = errno;
+  RemoveTemporariesFromSignal();
   if (terminalRestore) terminalRestore();
   const char* module;
   unsigned line;
@@ -120,7 +137,39 @@ void OnFatalSignal(int sig, siginfo_t* info, void*) {
   raise(sig);
 }
 
+// A signal that asks the process to end (SIGTERM, SIGHUP, SIGINT ...): the
+// saves it cut short leave nothing behind (the older files stay as they
+// were), the terminal is put back, and the process ends with the status a
+// shell gives a process that this signal ended.
+void OnEndSignal(int sig) {
+  RemoveTemporariesFromSignal();
+  if (terminalRestore) terminalRestore();
+  _exit(128 + sig);
+}
+
+constexpr int kEndSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU};
+constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+
+// Neither handler is interrupted by the other's signals.
+void BlockEndingSignals(sigset_t& set) {
+  sigemptyset(&set);
+  for (int sig : kEndSignals) sigaddset(&set, sig);
+  for (int sig : kFatalSignals) sigaddset(&set, sig);
+}
+
 }  // namespace
+
+void InstallEndSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnEndSignal;
+  BlockEndingSignals(action.sa_mask);
+  for (int sig : kEndSignals) {
+    // A signal the process was started to ignore (nohup) stays ignored.
+    struct sigaction before {};
+    if (sigaction(sig, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+    sigaction(sig, &action, nullptr);
+  }
+}
 
 void SetTerminalRestore(void (*restore)()) { terminalRestore = restore; }
 
@@ -133,15 +182,21 @@ void InstallFatalSignalReport(const FatalReport& report, FatalWhere where) {
     // The store's file where it will be replaced (through a link, the file it
     // leads to), and a temporary name no one can have made in advance: it is
     // created exclusively, and never through a link.
-    char resolved[4096];
-    const std::string target = realpath(store.c_str(), resolved) ? std::string(resolved) : store;
+    std::string target;
+    const bool followed = FollowLinks(store, target);
     const std::string folder = target.substr(0, target.rfind('/'));
     uint64_t random = 0;
     if (getrandom(&random, sizeof random, GRND_NONBLOCK) != sizeof random) random = reinterpret_cast<uintptr_t>(&random);
-    char unique[64];
-    std::snprintf(unique, sizeof unique, "/.registry.fatal.%d.%016llx", static_cast<int>(getpid()),
-                  static_cast<unsigned long long>(random));
-    bool ok = Copy(prepared.folder, sizeof prepared.folder, folder) &&
+    // Named as every temporary of a save is named, so that a later save of
+    // the store removes it should this process be killed while it is there.
+    char unique[300];
+    const std::string base = target.substr(target.rfind('/') + 1);
+    const std::string letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::string suffix;
+    for (int i = 0; i < 6; ++i, random /= letters.size()) suffix += letters[random % letters.size()];
+    std::snprintf(unique, sizeof unique, "/.%.200s.tessel-%d-%s", base.c_str(), static_cast<int>(getpid()),
+                  suffix.c_str());
+    bool ok = followed && Copy(prepared.folder, sizeof prepared.folder, folder) &&
               Copy(prepared.store, sizeof prepared.store, target) &&
               Copy(prepared.lock, sizeof prepared.lock, store + ".lock") &&
               Copy(prepared.temporary, sizeof prepared.temporary, folder + unique) &&
@@ -159,8 +214,8 @@ void InstallFatalSignalReport(const FatalReport& report, FatalWhere where) {
   struct sigaction action {};
   action.sa_sigaction = OnFatalSignal;
   action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
-  sigemptyset(&action.sa_mask);
-  for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL}) sigaction(sig, &action, nullptr);
+  BlockEndingSignals(action.sa_mask);
+  for (int sig : kFatalSignals) sigaction(sig, &action, nullptr);
 }
 
 }  // namespace platform

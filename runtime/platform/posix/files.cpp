@@ -7,11 +7,11 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <map>
 
 #include "runtime/platform/encoding.h"
 #include "runtime/platform/file_faults.h"
 #include "runtime/platform/posix/durable.h"
+#include "runtime/platform/posix/temporaries.h"
 
 namespace platform {
 
@@ -36,6 +36,7 @@ uint32_t WindowsError(int e) {
     case ENAMETOOLONG:
     case EILSEQ: return 123;
     case EIO: return 29;
+    case ELOOP: return 1921;  // the name cannot be resolved
     default: return 31;  // a general failure, which the run-time maps to error 27
   }
 }
@@ -49,41 +50,54 @@ uint32_t MissingFileError(const std::string& utf8) {
 
 namespace {
 
-// A file being written in place of another: its temporary name and the name
-// it is to take.
-struct Replacement {
-  std::string temporary, target;
-};
-
-std::map<int, Replacement>& Replacements() {
-  static std::map<int, Replacement> open;
-  return open;
-}
-
 uint32_t OpenError(const std::string& name) { return errno == ENOENT ? MissingFileError(name) : WindowsError(errno); }
 
-// Output that replaces the file `name`: a new temporary file in the target's
-// folder, with the mode (and, where allowed, the owner) of the file it
-// replaces. An existing file that may not be written is refused as opening
-// it for writing would be.
+// Opens the file itself for writing, emptied: the way OPEN FOR OUTPUT always
+// wrote. The kernel follows links here by its own rules.
+int OpenInPlace(const std::string& name, uint32_t& error) {
+  int fd = FileFault(FileCall::Open) ? -1 : open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd < 0) {
+    error = OpenError(name);
+    return -1;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    error = 5;
+    return -1;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+// Output that replaces the file `name`. Where it can, a new temporary file in
+// the target's folder, with the mode (and, where allowed, the owner) of the
+// file it replaces, which takes the target's name when it is closed complete.
+// The file itself is written in place when a replacement would not be the
+// same file to its users: when it has other names (hard links), or belongs
+// to someone else who would lose it, or when the folder takes no new file
+// but the file itself may be written. An existing file that may not be
+// written is refused as opening it for writing would be.
 int OpenReplacement(const std::string& name, uint32_t& error) {
-  const std::string target = LinkTarget(name);
+  std::string target;
+  if (!FollowLinks(name, target)) {
+    error = WindowsError(errno);
+    return -1;
+  }
   struct stat old;
   const bool exists = stat(target.c_str(), &old) == 0;
   if (exists && access(target.c_str(), W_OK) != 0) {
     error = WindowsError(errno);
     return -1;
   }
+  if (exists && (old.st_nlink > 1 || (old.st_uid != geteuid() && geteuid() != 0))) return OpenInPlace(name, error);
   const size_t slash = target.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  std::string temporary = folder + "." + base + ".XXXXXX";
-  if (FileFault(FileCall::Open)) {
-    error = OpenError(target);
-    return -1;
-  }
-  int fd = mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) {
+  RemoveLeftovers(folder, base);
+  int fd;
+  if (!MakeTemporary(folder, base, target, fd)) {
+    if (errno == EACCES || errno == EPERM || errno == EROFS) return OpenInPlace(name, error);
     error = OpenError(target);
     return -1;
   }
@@ -95,7 +109,6 @@ int OpenReplacement(const std::string& name, uint32_t& error) {
     umask(mask);
     fchmod(fd, 0666 & ~mask);
   }
-  Replacements()[fd] = {temporary, target};
   return fd;
 }
 
@@ -121,13 +134,9 @@ int OpenFile(const std::string& cp932Name, bool read, bool write, Creation creat
     case Creation::OpenOrCreate: flags |= O_CREAT; break;
     case Creation::CreateOrTruncate: break;  // a device: written as it is
   }
-  if (FileFault(FileCall::Open)) {
-    error = OpenError(name);
-    return -1;
-  }
   // Not blocking in the open itself: a FIFO without a writer would wait for
   // one for ever.
-  int fd = open(name.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
+  int fd = FileFault(FileCall::Open) ? -1 : open(name.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
   if (fd < 0) {
     error = OpenError(name);
     return -1;
@@ -178,8 +187,8 @@ int64_t FileSize(int fd) {
 
 bool CloseFile(int fd, uint32_t& error) {
   if (fd < 0) return true;
-  auto it = Replacements().find(fd);
-  if (it == Replacements().end()) {
+  Temporary* t = TemporaryOf(fd);
+  if (!t) {
     if (FileFault(FileCall::Close)) {
       error = WindowsError(errno);
       close(fd);
@@ -191,38 +200,59 @@ bool CloseFile(int fd, uint32_t& error) {
     }
     return true;
   }
-  const Replacement r = it->second;
-  Replacements().erase(it);
   // The new contents reach the disk before they take the old file's name.
   int failure = 0;
   if (FileFault(FileCall::Sync) || SyncToDisk(fd) != 0) failure = errno;
-  if ((FileFault(FileCall::Close) || close(fd) != 0) && !failure) failure = errno;
-  if (!failure && (FileFault(FileCall::Rename) || rename(r.temporary.c_str(), r.target.c_str()) != 0)) failure = errno;
-  if (!failure) return true;
+  if (FileFault(FileCall::Close)) {
+    if (!failure) failure = errno;
+    close(fd);
+  } else if (close(fd) != 0 && !failure) {
+    failure = errno;
+  }
+  if (!failure && CommitTemporary(t)) return true;
+  if (!failure) failure = errno;
   error = WindowsError(failure);
-  unlink(r.temporary.c_str());
+  RemoveTemporary(t);
   return false;
 }
 
 void AbandonFile(int fd) {
   if (fd < 0) return;
-  auto it = Replacements().find(fd);
+  Temporary* t = TemporaryOf(fd);
   close(fd);
-  if (it == Replacements().end()) return;
-  unlink(it->second.temporary.c_str());
-  Replacements().erase(it);
+  if (t) RemoveTemporary(t);
 }
 
-std::string LinkTarget(const std::string& name) {
-  char resolved[PATH_MAX];
-  if (realpath(name.c_str(), resolved)) return resolved;
-  char link[PATH_MAX];
-  ssize_t n = readlink(name.c_str(), link, sizeof link - 1);
-  if (n <= 0) return name;
-  link[n] = '\0';
-  if (link[0] == '/') return link;
-  size_t slash = name.rfind('/');
-  return slash == std::string::npos ? std::string(link) : name.substr(0, slash + 1) + link;
+void AbandonAllReplacements() { RemoveAllTemporaries(); }
+
+bool FollowLinks(const std::string& name, std::string& target) {
+  target = name;
+  for (int hops = 0;; ++hops) {
+    struct stat link;
+    if (lstat(target.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return true;
+    if (hops == 40) {  // the kernel's own limit
+      errno = ELOOP;
+      return false;
+    }
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    // A link in a folder where everyone may make entries and only owners may
+    // remove them (/tmp) is followed only when it is the user's own or the
+    // folder owner's, as the kernel follows it (fs.protected_symlinks):
+    // another user's link there must not redirect the user's files.
+    struct stat dir;
+    if (stat(folder.c_str(), &dir) != 0) return true;
+    const bool shared = (dir.st_mode & S_ISVTX) && (dir.st_mode & S_IWOTH);
+    if (shared && link.st_uid != geteuid() && link.st_uid != dir.st_uid) {
+      errno = EACCES;
+      return false;
+    }
+    char to[PATH_MAX];
+    const ssize_t n = readlink(target.c_str(), to, sizeof to - 1);
+    if (n <= 0) return true;
+    to[n] = '\0';
+    target = to[0] == '/' || slash == std::string::npos ? std::string(to) : target.substr(0, slash + 1) + to;
+  }
 }
 
 bool FileExists(const std::string& cp932Name) {

@@ -5,10 +5,13 @@
 #include <malloc.h>
 #endif
 
+#include "runtime/platform/fatal_signal.h"
+
 namespace platform {
 
 void PrepareProcess() {
   signal(SIGXFSZ, SIG_IGN);
+  InstallEndSignals();
 #if defined(__GLIBC__)
   // A large answer goes through several large tables in turn. Taken from the
   // heap and kept there when freed, the memory of one is reused by the next

@@ -14,7 +14,7 @@ namespace platform {
 
 long ReadStore(const char* path, char* buffer, size_t capacity, mode_t& mode) {
   mode = 0600;
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return errno == ENOENT ? 0 : -1;
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

@@ -8,13 +8,22 @@
 
 namespace platform {
 
-// Takes the lock beside the store (a file of its own, never followed
-// through a link); -1 when it cannot be had. Release closes it.
+// Takes the lock beside the store (a regular file of its own, never
+// followed through a link, never waited on to open). Another process may
+// hold it, even one stopped with Ctrl+Z, so the wait is bounded: -1 with
+// errno ETIMEDOUT when it stayed taken for kStoreLockWait seconds (after
+// one such wait the process waits no more), -1 with another errno when it
+// cannot be had at all. Release closes it. Async-signal-safe.
+constexpr int kStoreLockWait = 3;
 int LockStore(const char* lockPath);
 void ReleaseStore(int lockFd);
+// Whether this process holds the lock now (a fatal signal's report must
+// not wait for its own process). Async-signal-safe.
+bool StoreLockHeld();
 
 // Reads the whole store into the buffer: its size, 0 for a store that does
-// not exist yet, -1 when it cannot be read or does not fit. The store's mode
+// not exist yet, -1 when it cannot be read, is not a regular file (never
+// waiting to open a FIFO) or does not fit. The store's mode
 // (0600 for a new one) comes back too.
 long ReadStore(const char* path, char* buffer, size_t capacity, mode_t& mode);
 

@@ -15,6 +15,7 @@
 #include "runtime/platform/files.h"
 #include "runtime/platform/posix/registry_file.h"
 #include "runtime/platform/posix/registry_text.h"
+#include "runtime/platform/posix/temporaries.h"
 
 namespace platform {
 namespace {
@@ -79,17 +80,30 @@ bool Load(const std::string& path, std::string& text, mode_t& mode) {
   return true;
 }
 
+// One line on standard error for a record that could not be written where
+// the reason is not plain: the user learns why it is missing.
+void SayNotRecorded(const std::string& path, const char* why) {
+  std::fprintf(stderr, "tessel: %s %s; the record was not written\n", path.c_str(), why);
+}
+
 bool Write(RegistryRoot root, const std::string& key,
            const std::vector<std::pair<std::string, std::string>>& values) {
   const std::string path = RegistryPath(root);
   if (path.empty() || values.empty()) return false;
   MakeFolders(path);
   const int lock = LockStore((path + ".lock").c_str());
-  if (lock < 0) return false;
-  const std::string target = LinkTarget(path);
-  std::string text;
+  if (lock < 0) {
+    if (errno == ETIMEDOUT) SayNotRecorded(path, "stayed locked by another process");
+    else if (errno == EINVAL) SayNotRecorded(path + ".lock", "is not a regular file");
+    return false;
+  }
+  std::string target, text;
   mode_t mode;
-  bool ok = Load(target, text, mode);
+  bool ok = FollowLinks(path, target) && Load(target, text, mode);
+  if (ok && !IsStoreText(Of(text))) {
+    SayNotRecorded(path, "is not in UTF-8 (UTF-16?) and is left as it is");
+    ok = false;
+  }
   if (ok) {
     std::vector<StoreValue> edits;
     for (const auto& [name, written] : values) edits.push_back({Of(name), Of(written)});
@@ -98,10 +112,13 @@ bool Write(RegistryRoot root, const std::string& key,
     for (const auto& [name, written] : values) room += 2 * name.size() + written.size() + 8;
     std::string edited(room, '\0');
     size_t n = EditStoreText(Of(text), Of(fullKey), edits.data(), edits.size(), edited.data(), edited.size());
-    std::string temporary = target.substr(0, target.rfind('/') + 1) + ".registry.XXXXXX";
+    const size_t slash = target.rfind('/');
+    const std::string folder = target.substr(0, slash + 1), base = target.substr(slash + 1);
+    RemoveLeftovers(folder, base);
     int fd = -1;
-    ok = n > 0 && !FileFault(FileCall::Open) && (fd = mkostemp(temporary.data(), O_CLOEXEC)) >= 0;
-    if (ok) ok = ReplaceStore(target.c_str(), fd, temporary.c_str(), edited.data(), n, mode);
+    Temporary* temporary = n > 0 ? MakeTemporary(folder, base, target, fd) : nullptr;
+    ok = temporary && ReplaceStore(target.c_str(), fd, TemporaryName(temporary), edited.data(), n, mode);
+    if (temporary) RemoveTemporary(temporary);  // renamed into place, or removed already
   }
   ReleaseStore(lock);
   return ok;

@@ -143,6 +143,17 @@ class Writer {
 
 }  // namespace
 
+bool IsStoreText(Bytes s) {
+  const auto* b = reinterpret_cast<const unsigned char*>(s.data);
+  // A byte-order mark of UTF-16 or UTF-32 (regedit's own exports are UTF-16).
+  if (s.size >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) return false;
+  if (s.size >= 4 && b[0] == 0 && b[1] == 0 && b[2] == 0xFE && b[3] == 0xFF) return false;
+  // UTF-16 or UTF-32 without a mark: NUL bytes all through its first line.
+  size_t nul = 0, n = 0;
+  for (; n < s.size && n < 64 && b[n] != '\n'; ++n) nul += b[n] == 0;
+  return !(n >= 2 && nul * 4 >= n);
+}
+
 size_t EditStoreText(Bytes s, Bytes key, const StoreValue* values, size_t count, char* out, size_t capacity) {
   if (count > kMaxValues) return 0;
   Bytes names[kMaxValues];

@@ -30,6 +30,12 @@ struct StoreValue {
 // the registry matches) is where values are read and written; a second copy
 // of it is left alone.
 
+// Whether a store's bytes are text in a single-byte-based encoding that
+// this store can edit (UTF-8, or lines of it spoilt here and there). A store
+// saved in UTF-16 or UTF-32 by an editor is not, and must be left as it is:
+// a UTF-8 section added to it would be unreadable to either.
+bool IsStoreText(Bytes store);
+
 // Writes to out the store text with the values set under the key (for
 // example "HKEY_CURRENT_USER\\Software\\..."): a value that is there is
 // replaced where it stands (all its lines), a new one goes after the

@@ -6,13 +6,12 @@
 
 namespace platform {
 
-int ReadStandardByte(int fd) {
-  unsigned char b;
+size_t ReadStandard(int fd, char* buffer, size_t n) {
   for (;;) {
-    ssize_t n = read(fd, &b, 1);
-    if (n == 1) return b;
-    if (n < 0 && errno == EINTR) continue;
-    return -1;
+    const ssize_t got = read(fd, buffer, n);
+    if (got > 0) return static_cast<size_t>(got);
+    if (got < 0 && errno == EINTR) continue;
+    return 0;
   }
 }
 

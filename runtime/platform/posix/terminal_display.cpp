@@ -7,14 +7,20 @@
 // the interrupt request). Alt+Y (or Esc then Y) copies the screen's text to
 // the clipboard through the terminal (OSC 52); other Alt keys type nothing.
 // A terminal smaller than the grid shows the part of it that holds the
-// cursor, with whole characters only. SIGHUP and SIGTERM close the window.
+// cursor, with whole characters only. The end of the input (a file, a
+// closed pipe, a terminal that hung up) closes the window. A terminal that
+// is not known or cannot move its cursor is not used: the display is not
+// made, and the program goes on in the next display.
 #include <curses.h>
-#include <termios.h>
 #include <locale.h>
-#include <signal.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdlib>
+#include <memory>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -22,23 +28,32 @@
 #include "runtime/platform/display.h"
 #include "runtime/platform/encoding.h"
 #include "runtime/platform/fatal_signal.h"
+#include "runtime/platform/posix/terminal_type.h"
 
 namespace platform {
 namespace {
 
-volatile sig_atomic_t closeRequested = 0;
-void OnCloseSignal(int) { closeRequested = 1; }
-
 // The terminal as it was before the display took it, and the bytes that
-// leave the full-screen mode, made ready for a fatal signal's report.
+// leave the full-screen mode, made ready for a signal's last word.
 struct termios savedTerminal;
-bool terminalSaved = false;
+int savedTerminalFd = -1;
 char leaveScreen[128];
 size_t leaveScreenSize = 0;
 
 void RestoreTerminal() {
-  if (terminalSaved) tcsetattr(0, TCSANOW, &savedTerminal);
+  if (savedTerminalFd >= 0) tcsetattr(savedTerminalFd, TCSANOW, &savedTerminal);
   if (leaveScreenSize) (void)!write(1, leaveScreen, leaveScreenSize);
+}
+
+// Readable, yet no key came: is that the end of the input? A pipe whose
+// writers are gone and a terminal that hung up say so; a file or /dev/null
+// has nothing left to read. A terminal with nothing to read may be in the
+// middle of a key's sequence, which is not an end.
+bool InputEnded(short revents) {
+  if (revents & (POLLHUP | POLLERR | POLLNVAL)) return true;
+  if (isatty(0)) return false;
+  int pending = 0;
+  return ioctl(0, FIONREAD, &pending) != 0 || pending == 0;
 }
 
 // The terminal's own sequence for a capability, appended to leaveScreen.
@@ -88,13 +103,21 @@ class TerminalDisplay : public Display {
   ~TerminalDisplay() override { Close(); }
   const char* Name() const override { return "terminal"; }
 
-  void Open(const ScreenSource* screen, WindowHandle window) override {
-    screen_ = screen;
-    window_ = window;
-    if (started_) return;
+  // Takes the terminal; false with the reason when it cannot be driven.
+  bool Start(std::string& problem) {
     setlocale(LC_ALL, "");
-    terminalSaved = tcgetattr(0, &savedTerminal) == 0;
-    initscr();
+    problem = TerminalProblem();
+    if (!problem.empty()) return false;
+    savedTerminalFd = isatty(1) ? 1 : 0;
+    if (tcgetattr(savedTerminalFd, &savedTerminal) != 0) savedTerminalFd = -1;
+    // newterm, unlike initscr, gives a failure back instead of ending the
+    // process.
+    screenOfCurses_ = newterm(nullptr, stdout, stdin);
+    if (!screenOfCurses_) {
+      problem = "the terminal cannot be set up";
+      savedTerminalFd = -1;
+      return false;
+    }
     leaveScreenSize = 0;
     for (const char* capability : {"sgr0", "cnorm", "rmcup"}) AddLeaveSequence(capability);
     SetTerminalRestore(RestoreTerminal);
@@ -107,10 +130,14 @@ class TerminalDisplay : public Display {
       start_color();
       colors_ = COLORS >= 16 ? 16 : 8;
     }
-    signal(SIGHUP, OnCloseSignal);
-    signal(SIGTERM, OnCloseSignal);
     started_ = true;
     lastCols_ = lastRows_ = -1;
+    return true;
+  }
+
+  void Open(const ScreenSource* screen, WindowHandle window) override {
+    screen_ = screen;
+    window_ = window;
   }
 
   void WindowDestroyed() override { screen_ = nullptr; }
@@ -119,6 +146,8 @@ class TerminalDisplay : public Display {
     if (!started_) return;
     SetTerminalRestore(nullptr);
     endwin();
+    delscreen(screenOfCurses_);
+    screenOfCurses_ = nullptr;
     started_ = false;
   }
 
@@ -259,19 +288,25 @@ class TerminalDisplay : public Display {
   }
 
   void Read(MessageQueue& q, bool wait) {
-    if (!started_) {
+    if (!started_ || inputEnded_) {
       Post(q, WM_CLOSE, 0);
       return;
     }
-    if (closeRequested) {
-      closeRequested = 0;
-      Post(q, WM_CLOSE, 0);
-      return;
-    }
-    if (wait) timeout(100);
+    // Keys curses holds already come first; then, when waiting, the input
+    // is watched for a tenth of a second (so that a resize is drawn).
     wint_t ch;
     int r = get_wch(&ch);
-    if (wait) nodelay(stdscr, TRUE);
+    if (r == ERR && wait) {
+      pollfd input{0, POLLIN, 0};
+      if (poll(&input, 1, 100) > 0) {
+        r = get_wch(&ch);
+        if (r == ERR && InputEnded(input.revents)) {
+          inputEnded_ = true;
+          Post(q, WM_CLOSE, 0);
+          return;
+        }
+      }
+    }
     while (r != ERR) {
       Translate(q, r, ch);
       r = get_wch(&ch);
@@ -337,7 +372,9 @@ class TerminalDisplay : public Display {
 
   const ScreenSource* screen_ = nullptr;
   WindowHandle window_ = 0;
+  SCREEN* screenOfCurses_ = nullptr;
   bool started_ = false;
+  bool inputEnded_ = false;
   int colors_ = 0;
   short pairs_[256] = {};
   int nextPair_ = 1;
@@ -353,6 +390,12 @@ class TerminalDisplay : public Display {
 
 // The module's one entry: the terminal display, made by the program that
 // loaded the module.
-extern "C" __attribute__((visibility("default"))) platform::Display* TesselCreateTerminalDisplay() {
-  return new platform::TerminalDisplay();
+// Null, with the reason in `problem`, when this terminal cannot be driven.
+extern "C" __attribute__((visibility("default"))) platform::Display* TesselCreateTerminalDisplay(char* problem,
+                                                                                                 size_t size) {
+  auto display = std::make_unique<platform::TerminalDisplay>();
+  std::string why;
+  if (display->Start(why)) return display.release();
+  std::snprintf(problem, size, "%s", why.c_str());
+  return nullptr;
 }

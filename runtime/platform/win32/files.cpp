@@ -93,7 +93,15 @@ int OpenReplacement(const std::wstring& target, uint32_t& error) {
     std::wstring temporary = folder + L"." + base + suffix;
     HANDLE h = CreateFileW(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) return Register(h, temporary, target);
+    if (h != INVALID_HANDLE_VALUE) {
+      try {
+        return Register(h, temporary, target);
+      } catch (...) {  // no memory to keep it: it is not left behind
+        CloseHandle(h);
+        DeleteFileW(temporary.c_str());
+        throw;
+      }
+    }
     const DWORD e = GetLastError();
     if (e != ERROR_FILE_EXISTS || attempt > 100) {
       error = e == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : e;
@@ -192,7 +200,7 @@ bool CloseFile(int fd, uint32_t& error) {
   if (fd < 0) return true;
   auto it = Handles().find(fd);
   if (it == Handles().end()) return true;
-  const OpenHandle h = it->second;
+  const OpenHandle h = std::move(it->second);
   Handles().erase(it);
   if (h.temporary.empty()) {
     if (FileFault(FileCall::Close)) {
@@ -235,7 +243,23 @@ void AbandonFile(int fd) {
   Handles().erase(it);
 }
 
-std::string LinkTarget(const std::string& utf8Path) { return utf8Path; }
+void AbandonAllReplacements() {
+  auto& handles = Handles();
+  for (auto it = handles.begin(); it != handles.end();) {
+    if (it->second.temporary.empty()) {
+      ++it;
+      continue;
+    }
+    CloseHandle(it->second.handle);
+    DeleteFileW(it->second.temporary.c_str());
+    it = handles.erase(it);
+  }
+}
+
+bool FollowLinks(const std::string& utf8Path, std::string& target) {
+  target = utf8Path;
+  return true;
+}
 
 bool FileExists(const std::string& cp932Name) {
   return GetFileAttributesW(Cp932ToWide(cp932Name).c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -18,10 +18,10 @@ void Binary(int fd) {
 
 }  // namespace
 
-int ReadStandardByte(int fd) {
+size_t ReadStandard(int fd, char* buffer, size_t n) {
   Binary(fd);
-  unsigned char b;
-  return _read(fd, &b, 1) == 1 ? b : -1;
+  const int got = _read(fd, buffer, static_cast<unsigned>(n > 0x40000000 ? 0x40000000 : n));
+  return got > 0 ? static_cast<size_t>(got) : 0;
 }
 
 bool WriteStandard(int fd, const char* bytes, size_t n) {

@@ -205,9 +205,12 @@ TEST_F(FilesTest, FailuresWhileWritingLoseNothing) {
     int nth, errnoValue, error;
     uint32_t site;
     bool atClose;
+    int count = 1;
   } cases[] = {
-      {platform::FileCall::Open, 1, EACCES, 75, 0x2008, false},
-      {platform::FileCall::Open, 1, EROFS, 73, 0x2008, false},
+      // The folder takes no temporary, and the file itself cannot be opened.
+      {platform::FileCall::Open, 1, EACCES, 75, 0x2008, false, 2},
+      {platform::FileCall::Open, 1, EROFS, 73, 0x2008, false, 2},
+      {platform::FileCall::Open, 1, EMFILE, 66, 0x2008, false},
       {platform::FileCall::Write, 2, ENOSPC, 67, 0x5703, false},
       {platform::FileCall::Write, 1, EIO, 67, 0x5703, false},
       {platform::FileCall::Write, 3, ENOSPC, 67, 0x1E01, true},  // the final 0x1A
@@ -216,7 +219,7 @@ TEST_F(FilesTest, FailuresWhileWritingLoseNothing) {
   };
   for (const Case& c : cases) {
     Write("keep.txt", "the old answer\r\n\x1A");
-    platform::InjectFileFault(c.call, c.nth, c.errnoValue);
+    platform::InjectFileFault(c.call, c.nth, c.errnoValue, c.count);
     ExpectError([&] {
       Open("keep.txt", kModeOutput);
       PrintTo(1, "line one", kPrintEnd);

@@ -1,0 +1,147 @@
+#include "runtime/platform/posix/temporaries.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "runtime/platform/file_faults.h"
+
+namespace platform {
+
+struct Temporary {
+  volatile sig_atomic_t used;
+  int fd;
+  char name[PATH_MAX];
+  char target[PATH_MAX];
+};
+
+namespace {
+
+// Every disk file the run-time can hold open, the registry store's and a few
+// more. Zero-filled until used, so the table costs no memory until then.
+constexpr int kTemporaries = 272;
+Temporary table[kTemporaries];
+
+// How much of the target's name its temporary's name repeats: enough to
+// recognise it, short enough that the whole name stays within a folder
+// entry's 255 bytes.
+constexpr size_t kBaseKept = 200;
+constexpr char kMarker[] = ".tessel-";
+
+bool Alphanumeric(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+}  // namespace
+
+Temporary* MakeTemporary(const std::string& folder, const std::string& base, const std::string& target, int& fd) {
+  fd = -1;
+  Temporary* t = nullptr;
+  for (Temporary& slot : table)
+    if (!slot.used) {
+      t = &slot;
+      break;
+    }
+  if (!t) {
+    errno = EMFILE;
+    return nullptr;
+  }
+  const int kept = static_cast<int>(base.size() < kBaseKept ? base.size() : kBaseKept);
+  const int n = std::snprintf(t->name, sizeof t->name, "%s.%.*s%s%ld-XXXXXX", folder.c_str(), kept, base.c_str(),
+                              kMarker, static_cast<long>(getpid()));
+  if (n < 0 || static_cast<size_t>(n) >= sizeof t->name || target.size() >= sizeof t->target) {
+    errno = ENAMETOOLONG;
+    return nullptr;
+  }
+  std::memcpy(t->target, target.c_str(), target.size() + 1);
+  t->fd = -1;
+  // Registered before the file exists: a signal from here on removes it.
+  t->used = 1;
+  fd = FileFault(FileCall::Open) ? -1 : mkostemp(t->name, O_CLOEXEC);
+  if (fd < 0) {
+    const int e = errno;
+    t->used = 0;
+    errno = e;
+    return nullptr;
+  }
+  t->fd = fd;
+  return t;
+}
+
+Temporary* TemporaryOf(int fd) {
+  if (fd < 0) return nullptr;
+  for (Temporary& slot : table)
+    if (slot.used && slot.fd == fd) return &slot;
+  return nullptr;
+}
+
+int TemporaryFd(const Temporary* t) { return t->fd; }
+const char* TemporaryName(const Temporary* t) { return t->name; }
+const char* TemporaryTarget(const Temporary* t) { return t->target; }
+
+bool CommitTemporary(Temporary* t) {
+  if (FileFault(FileCall::Rename) || rename(t->name, t->target) != 0) return false;
+  t->fd = -1;
+  t->used = 0;
+  return true;
+}
+
+void RemoveTemporary(Temporary* t) {
+  unlink(t->name);
+  t->fd = -1;
+  t->used = 0;
+}
+
+void RemoveAllTemporaries() {
+  for (Temporary& slot : table) {
+    if (!slot.used) continue;
+    if (slot.fd >= 0) close(slot.fd);
+    RemoveTemporary(&slot);
+  }
+}
+
+void RemoveTemporariesFromSignal() {
+  for (Temporary& slot : table)
+    if (slot.used) unlink(slot.name);
+}
+
+void RemoveLeftovers(const std::string& folder, const std::string& base) {
+#if defined(__EMSCRIPTEN__)
+  // One process per page, and no other process to ask about.
+  (void)folder;
+  (void)base;
+#else
+  const std::string prefix = "." + base.substr(0, kBaseKept) + kMarker;
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return;
+  const pid_t self = getpid();
+  while (const dirent* entry = readdir(dir)) {
+    const char* name = entry->d_name;
+    if (std::strncmp(name, prefix.c_str(), prefix.size()) != 0) continue;
+    // PID, "-" and the six characters mkostemp chose, and nothing more.
+    const char* p = name + prefix.size();
+    long pid = 0;
+    int digits = 0;
+    for (; *p >= '0' && *p <= '9' && digits < 10; ++p, ++digits) pid = pid * 10 + (*p - '0');
+    if (digits == 0 || pid <= 0 || pid > INT_MAX || *p != '-' || std::strlen(p + 1) != 6) continue;
+    bool random = true;
+    for (const char* r = p + 1; *r; ++r) random = random && Alphanumeric(*r);
+    if (!random || pid == self) continue;
+    // Only a process that certainly no longer exists: a live one, or one
+    // this user may not signal, keeps its file.
+    if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    struct stat st;
+    if (fstatat(dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (!S_ISREG(st.st_mode) || st.st_uid != geteuid()) continue;
+    unlinkat(dirfd(dir), name, 0);
+  }
+  closedir(dir);
+#endif
+}
+
+}  // namespace platform
