@@ -1,5 +1,6 @@
 #if !defined(_WIN32)
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -232,6 +233,104 @@ TEST_F(FilesTest, FailuresWhileWritingLoseNothing) {
     EXPECT_EQ(Entries(), std::vector<std::string>{"keep.txt"}) << c.error << " " << c.site;
   }
 }
+
+#if !defined(_WIN32)
+// Where a replacement would not be the same file to its users, the file is
+// written in place, as OPEN FOR OUTPUT always wrote it: a folder that takes
+// no temporary, and a file with other names (hard links), which all show the
+// new contents.
+TEST_F(FilesTest, WrittenInPlaceWhereNoReplacementCanBeMade) {
+  auto save = [&](const std::string& text) {
+    Open("keep.txt", kModeOutput);
+    PrintTo(1, text, kPrintEnd);
+    Close();
+  };
+  Write("keep.txt", "old\r\n\x1A");
+  struct stat before, after;
+  ASSERT_EQ(stat("keep.txt", &before), 0);
+  platform::InjectFileFault(platform::FileCall::Open, 1, EACCES);  // the temporary
+  save("in place");
+  EXPECT_FALSE(platform::FileFaultPending());
+  platform::ClearFileFaults();
+  EXPECT_EQ(Slurp("keep.txt"), "in place\r\n\x1A");
+  ASSERT_EQ(stat("keep.txt", &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(Entries(), std::vector<std::string>{"keep.txt"});
+  ASSERT_EQ(link("keep.txt", "twin.txt"), 0);
+  save("both names");
+  EXPECT_EQ(Slurp("twin.txt"), "both names\r\n\x1A");
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"keep.txt", "twin.txt"}));
+}
+
+// Links in a folder where anyone may make entries and only owners remove
+// them (/tmp): another user's link there is not followed, the user's own
+// and the folder owner's are, and a loop of links is an error. Needs root,
+// to plant a link owned by another user.
+TEST_F(FilesTest, LinksAreFollowedOnlyWhereTheSystemWould) {
+  if (geteuid() != 0) GTEST_SKIP() << "planting another user's link needs root";
+  const uid_t other = 65534;  // nobody
+  Write("victim.txt", "precious");
+  ASSERT_EQ(mkdir("shared", 01777), 0);
+  ASSERT_EQ(chmod("shared", 01777), 0);
+  ASSERT_EQ(symlink("../victim.txt", "shared/ans.txt"), 0);
+  ASSERT_EQ(lchown("shared/ans.txt", other, other), 0);
+  ExpectError([] { Open("shared/ans.txt", kModeOutput); }, 75, 0x2008);
+  EXPECT_EQ(Slurp("victim.txt"), "precious");
+  // The same link in a folder that user owns is that owner's to follow.
+  ASSERT_EQ(chown("shared", other, other), 0);
+  Open("shared/ans.txt", kModeOutput);
+  PrintTo(1, "followed", kPrintEnd);
+  Close();
+  EXPECT_EQ(Slurp("victim.txt"), "followed\r\n\x1A");
+  // A loop leads to no file; neither name is replaced.
+  ASSERT_EQ(symlink("b.txt", "a.txt"), 0);
+  ASSERT_EQ(symlink("a.txt", "b.txt"), 0);
+  ExpectError([] { Open("a.txt", kModeOutput); }, 27, 0x2008);
+  struct stat st;
+  ASSERT_EQ(lstat("b.txt", &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+// A user who may write a file but not replace it saves over it as the shell
+// would, in place: a 0666 file in a folder of root's, and another user's
+// 0666 file in a folder like /tmp. The saves run in a child process as
+// another user.
+TEST_F(FilesTest, AWritableFileThatCannotBeReplaced) {
+  if (geteuid() != 0) GTEST_SKIP() << "running as another user needs root";
+  ASSERT_EQ(mkdir("sticky", 01777), 0);
+  ASSERT_EQ(chmod("sticky", 01777), 0);
+  for (const char* name : {"shared.txt", "sticky/shared.txt"}) {
+    Write(name, "old\r\n\x1A");
+    ASSERT_EQ(chmod(name, 0666), 0);
+  }
+  ASSERT_EQ(chmod(".", 0755), 0);
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+    try {
+      for (const char* name : {"shared.txt", "sticky/shared.txt"}) {
+        Open(name, kModeOutput);
+        PrintTo(1, "by nobody", kPrintEnd);
+        Close();
+      }
+    } catch (...) {
+      _exit(1);
+    }
+    _exit(host.reports.empty() ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  for (const char* name : {"shared.txt", "sticky/shared.txt"}) {
+    EXPECT_EQ(Slurp(name), "by nobody\r\n\x1A") << name;
+    struct stat st;
+    ASSERT_EQ(stat(name, &st), 0);
+    EXPECT_EQ(st.st_uid, 0u) << name;  // still root's file
+  }
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"shared.txt", "sticky"}));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator("sticky"), {}), 1);
+}
+#endif
 
 // A 0x1A inside the cache is an ordinary byte; items that end on the
 // 256-byte boundary of the read cache, or whose CR LF straddles it, read as

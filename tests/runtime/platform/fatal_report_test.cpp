@@ -1,0 +1,205 @@
+// The last word of a process that a fatal signal ends, written into the
+// registry store, in child processes that really take the signal: it never
+// waits for its own lock or for ever for another's, never opens a FIFO to
+// wait on it, and leaves a store it cannot read as text untouched.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "runtime/platform/fatal_signal.h"
+#include "runtime/platform/posix/registry_file.h"
+#include "runtime/platform/registry_store.h"
+#include "support/temp_folder.h"
+
+namespace platform {
+namespace {
+
+const std::string kKey = "Software\\Norvane\\Tessel V6.3\\RUNTIME\\ERROR";
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void Where(const char** module, unsigned* line) {
+  *module = "MAIN.BAS";
+  *line = 7;
+}
+
+// How a child process ended: its wait status, and the seconds it took.
+struct Ending {
+  int status = 0;
+  bool killed = false;  // it was still running after the time allowed
+  double seconds = 0;
+};
+
+double Now() {
+  timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return t.tv_sec + t.tv_nsec / 1e9;
+}
+
+// Runs body in a child process, then waits for it at most `allowed`
+// seconds; a child still running then is killed.
+Ending InChild(const std::function<void()>& body, double allowed) {
+  const double start = Now();
+  pid_t pid = fork();
+  if (pid == 0) {
+    const rlimit none{0, 0};
+    setrlimit(RLIMIT_CORE, &none);
+    body();
+    _exit(0);
+  }
+  Ending e;
+  for (;;) {
+    if (waitpid(pid, &e.status, WNOHANG) == pid) break;
+    if (Now() - start > allowed) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &e.status, 0);
+      e.killed = true;
+      break;
+    }
+    usleep(10000);
+  }
+  e.seconds = Now() - start;
+  return e;
+}
+
+// The fatal report installed, then a real SIGSEGV.
+void Crash() {
+  FatalReport report;
+  report.caption = "test";
+  report.message = "fatal";
+  report.lineEnd = "";
+  report.unknownModule = "?";
+  report.mode = "mode";
+  report.version = "version";
+  report.key = kKey;
+  InstallFatalSignalReport(report, Where);
+  raise(SIGSEGV);
+}
+
+bool DiedOf(const Ending& e, int sig) { return !e.killed && WIFSIGNALED(e.status) && WTERMSIG(e.status) == sig; }
+
+class FatalReportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("XDG_CONFIG_HOME", folder.path().c_str(), 1);
+    ASSERT_EQ(mkdir("tessel", 0700), 0);
+    path = folder.path() + "/tessel/registry.reg";
+    lock = path + ".lock";
+  }
+  void TearDown() override {
+    for (pid_t pid : holders) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  }
+  // Another process that takes the store's lock and then stops, as a run
+  // stopped with Ctrl+Z in the middle of a record would.
+  void StoppedHolder() {
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+      if (LockStore(lock.c_str()) >= 0) (void)!write(ready[1], "x", 1);
+      raise(SIGSTOP);
+      _exit(0);
+    }
+    holders.push_back(pid);
+    char c;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    close(ready[0]);
+    close(ready[1]);
+  }
+
+  test_support::TempFolder folder{"tessel-fatal"};
+  std::string path, lock;
+  std::vector<pid_t> holders;
+};
+
+// The signal comes while the process itself holds the store's lock (in the
+// middle of writing a record): the report does not wait for itself, and its
+// record is written.
+TEST_F(FatalReportTest, ASignalWhileThisProcessHoldsTheLock) {
+  const Ending e = InChild([&] {
+    ASSERT_GE(LockStore(lock.c_str()), 0);
+    Crash();
+  }, 10);
+  EXPECT_TRUE(DiedOf(e, SIGSEGV)) << "killed after " << e.seconds << " s";
+  EXPECT_EQ(RegistryGetDword(RegistryRoot::CurrentUser, kKey, "XCODE"), static_cast<uint32_t>(SIGSEGV));
+  EXPECT_EQ(RegistryGetString(RegistryRoot::CurrentUser, kKey, "XMODL"), "MAIN.BAS");
+}
+
+// Another process holds the lock and does not go on: a record waits for it
+// a few seconds, then is skipped, by the fatal report and by a run's own
+// records alike; the store stays as it was.
+TEST_F(FatalReportTest, AStoppedHolderOfTheLockDelaysNoOneForLong) {
+  const std::string before = "Windows Registry Editor Version 5.00\n; mine\n";
+  std::ofstream(path, std::ios::binary) << before;
+  StoppedHolder();
+  const Ending crash = InChild(Crash, 10);
+  EXPECT_TRUE(DiedOf(crash, SIGSEGV)) << "killed after " << crash.seconds << " s";
+  EXPECT_GE(crash.seconds, kStoreLockWait - 0.5);
+  const Ending record = InChild([] {
+    const bool first = RegistryChange().Dword("CODE", 1).Commit(RegistryRoot::CurrentUser, kKey);
+    const bool second = RegistryChange().Dword("CODE", 2).Commit(RegistryRoot::CurrentUser, kKey);
+    _exit(!first && !second ? 0 : 1);
+  }, 10);
+  EXPECT_FALSE(record.killed);
+  EXPECT_TRUE(WIFEXITED(record.status) && WEXITSTATUS(record.status) == 0);
+  // The second record does not wait again: one wait in all.
+  EXPECT_LT(record.seconds, 2 * kStoreLockWait - 0.5);
+  EXPECT_EQ(Slurp(path), before);
+}
+
+// A FIFO where the store or its lock should be is never opened to wait on:
+// the report and a record end at once, and the FIFO stays.
+TEST_F(FatalReportTest, AFifoInPlaceOfTheStoreOrItsLock) {
+  for (const std::string& fifo : {path, lock}) {
+    unlink(lock.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const Ending crash = InChild(Crash, 10);
+    EXPECT_TRUE(DiedOf(crash, SIGSEGV)) << fifo << ": killed after " << crash.seconds << " s";
+    const Ending record = InChild([] {
+      _exit(RegistryChange().Dword("CODE", 1).Commit(RegistryRoot::CurrentUser, kKey) ? 1 : 0);
+    }, 10);
+    EXPECT_TRUE(!record.killed && WIFEXITED(record.status) && WEXITSTATUS(record.status) == 0) << fifo;
+    struct stat st;
+    ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    ASSERT_EQ(unlink(fifo.c_str()), 0);
+  }
+}
+
+// A store an editor saved in UTF-16 is not text this store can edit: no
+// record goes into it, from a run or from the fatal report.
+TEST_F(FatalReportTest, AStoreInUtf16IsLeftAsItIs) {
+  std::string utf16 = "\xFF\xFE";
+  for (char c : std::string("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Other]\r\n")) {
+    utf16 += c;
+    utf16 += '\0';
+  }
+  std::string noMark = utf16.substr(2);
+  for (const std::string& store : {utf16, noMark}) {
+    std::ofstream(path, std::ios::binary) << store;
+    EXPECT_FALSE(RegistryChange().Dword("CODE", 1).Commit(RegistryRoot::CurrentUser, kKey));
+    EXPECT_TRUE(DiedOf(InChild(Crash, 10), SIGSEGV));
+    EXPECT_EQ(Slurp(path), store);
+  }
+}
+
+}  // namespace
+}  // namespace platform

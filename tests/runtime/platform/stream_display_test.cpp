@@ -1,0 +1,44 @@
+// The stream display's keys from a pipe: read in blocks, not a byte per
+// system call, with what one key wait does not take kept, in order, for the
+// next; the end of the input closes the window.
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "runtime/platform/display.h"
+#include "runtime/platform/message_queue.h"
+
+namespace platform {
+namespace {
+
+TEST(StreamInput, ReadInBlocksAndKeptForTheNextWait) {
+  int keys[2];
+  ASSERT_EQ(pipe(keys), 0);
+  std::string typed = "ab\r\n";
+  typed += std::string(40000, 'x') + "\n";
+  ASSERT_EQ(write(keys[1], typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+  auto display = CreateStreamDisplay(keys[0], -1);
+  MessageQueue queue;
+  queue.SetDisplay(display.get());
+  Message m;
+  ASSERT_TRUE(queue.Get(m));
+  EXPECT_EQ(m.message, static_cast<uint32_t>(WM_CHAR));
+  EXPECT_EQ(m.wParam, 'a');
+  EXPECT_TRUE(queue.Empty()) << "one key a wait";
+  int unread = -1;
+  ASSERT_EQ(ioctl(keys[0], FIONREAD, &unread), 0);
+  EXPECT_EQ(unread, 0) << "the whole block was read at once";
+  close(keys[1]);
+  // The rest comes key by key, in order: CR LF is one Enter.
+  std::string rest;
+  while (queue.Get(m) && m.message == WM_CHAR) rest += m.wParam == 13 ? '\n' : static_cast<char>(m.wParam);
+  EXPECT_EQ(rest, "b\n" + std::string(40000, 'x') + "\n");
+  EXPECT_EQ(m.message, static_cast<uint32_t>(WM_CLOSE));
+  queue.SetDisplay(nullptr);
+  close(keys[0]);
+}
+
+}  // namespace
+}  // namespace platform
