@@ -15,11 +15,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "process.h"
+#include "support/file_bytes.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -33,12 +33,7 @@ double Now() {
   return t.tv_sec + t.tv_nsec / 1e9;
 }
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using test_support::FileBytes;
 
 class Faults : public ::testing::Test {
  protected:
@@ -111,7 +106,7 @@ TEST_F(Faults, SignalsDuringASaveLeaveTheOldFileOrTheWholeNewOne) {
   waitpid(whole, &status, 0);
   const double duration = Now() - start;
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  const std::string complete = Slurp(folder + "/prod.txt");
+  const std::string complete = FileBytes(folder + "/prod.txt");
   ASSERT_GT(complete.size(), 1000000u);
   const int signals[] = {SIGINT, SIGTERM, SIGHUP};
   for (int run = 0; run < 9; ++run) {
@@ -121,7 +116,7 @@ TEST_F(Faults, SignalsDuringASaveLeaveTheOldFileOrTheWholeNewOne) {
     usleep(static_cast<useconds_t>(duration * 1e6 * (run + 1) / 10));
     kill(pid, sig);
     waitpid(pid, &status, 0);
-    const std::string now = Slurp(folder + "/prod.txt");
+    const std::string now = FileBytes(folder + "/prod.txt");
     EXPECT_TRUE(now == old || now == complete) << "run " << run << ": " << now.size() << " bytes";
     EXPECT_TRUE(WIFEXITED(status) && (WEXITSTATUS(status) == 128 + sig || WEXITSTATUS(status) == 0))
         << "run " << run << ": status " << status;
@@ -149,7 +144,7 @@ TEST_F(Faults, TheNextSaveRemovesWhatAKilledRunLeft) {
   std::ofstream(folder + "/" + live) << "live";
   std::ofstream(folder + "/.prod.txt.other") << "theirs";
   ASSERT_EQ(Run(kEquation, "y\nm\n(a+b)(a-b)\ny\nn\nprod.txt\nok\ny\n").exitCode, 0);
-  EXPECT_EQ(Slurp(folder + "/prod.txt"), "+a2-b2\r\n\x1A");
+  EXPECT_EQ(FileBytes(folder + "/prod.txt"), "+a2-b2\r\n\x1A");
   std::vector<std::string> now = Others({"f10.txt", "f2.txt", "in.txt", "prod.txt", "config"});
   std::sort(now.begin(), now.end());
   EXPECT_EQ(now, (std::vector<std::string>{".prod.txt.other", live}));

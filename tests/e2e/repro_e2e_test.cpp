@@ -6,10 +6,10 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "process.h"
+#include "support/file_bytes.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -27,12 +27,7 @@ class Repro : public ::testing::Test {
                                program,
                            Slurp(inputFile));
   }
-  static std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
+  static std::string Slurp(const std::string& path) { return test_support::FileBytes(path); }
   void CopyIn(const std::string& repro) {
     ASSERT_EQ(std::system(("cp " + kRepro + "/" + repro + "/* " + folder + "/ && chmod u+w " + folder + "/*").c_str()), 0);
   }

@@ -105,7 +105,8 @@ void RecordInStore(const char* module, unsigned line, uint32_t address, int sig)
   const bool own = StoreLockHeld();
   int lock = own ? -1 : LockStore(prepared.lock);
   if (!own && lock < 0) {
-    if (errno == ETIMEDOUT) Say("the registry store stayed locked by another process; the error record was not written\n");
+    if (errno == ETIMEDOUT)
+      Say("the registry store stayed locked by another process; the error record was not written\n");
     return;
   }
   mode_t mode;

@@ -55,7 +55,8 @@ uint32_t OpenError(const std::string& name) { return errno == ENOENT ? MissingFi
 // Opens the file itself for writing, emptied: the way OPEN FOR OUTPUT always
 // wrote. The kernel follows links here by its own rules.
 int OpenInPlace(const std::string& name, uint32_t& error) {
-  int fd = FileFault(FileCall::Open) ? -1 : open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+  const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK;
+  int fd = FileFault(FileCall::Open) ? -1 : open(name.c_str(), flags, 0666);
   if (fd < 0) {
     error = OpenError(name);
     return -1;

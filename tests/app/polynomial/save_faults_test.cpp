@@ -10,13 +10,13 @@
 #include <filesystem>
 #include <fstream>
 #include <new>
-#include <sstream>
 #include <string>
 
 #include "app/polynomial/answer_output.h"
 #include "app/polynomial/term_text.h"
 #include "runtime/core/test_host.h"
 #include "runtime/platform/file_faults.h"
+#include "support/file_bytes.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -48,12 +48,7 @@ namespace {
 
 const std::string kOld = "OLD CONTENT\r\n\x1A";
 
-std::string Slurp(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using test_support::FileBytes;
 
 std::string Entries() {
   std::string names;
@@ -67,9 +62,12 @@ class SaveFaults : public rt::test::RuntimeTest {
     RuntimeTest::SetUp();
     letters.Dim(26);
     for (int k = 1; k <= 26; ++k) letters(k) = PlainLetter(k).c_str();
-    // 40 terms +a, +2a2, ...: more than one line of the normal form.
+    // 40 terms +ab, +2ab2, +3ab3 ...: more than one line of the normal form.
     rows.letterCount = 2;
-    for (int i = 1; i <= 40; ++i) rows.cells.insert(rows.cells.end(), {1, static_cast<double>(i), 1, static_cast<double>(i)});
+    for (int i = 1; i <= 40; ++i) {
+      const double n = i;
+      rows.cells.insert(rows.cells.end(), {1, n, 1, n});
+    }
   }
 
   // Saves the answer in the array form over "ans.txt" as a program run
@@ -96,7 +94,7 @@ class SaveFaults : public rt::test::RuntimeTest {
 
   // The file is the old one or the whole new one, and alone in its folder.
   void ExpectOldOrNew(const std::string& what) {
-    const std::string now = Slurp("ans.txt");
+    const std::string now = FileBytes("ans.txt");
     EXPECT_TRUE(now == kOld || now == complete) << what << ": " << now.size() << " bytes";
     EXPECT_EQ(Entries(), "ans.txt ") << what;
   }
@@ -110,7 +108,7 @@ class SaveFaults : public rt::test::RuntimeTest {
 
 TEST_F(SaveFaults, EveryAllocationOnTheSavePathFailingInTurn) {
   ASSERT_FALSE(SaveRun([] {}));
-  complete = Slurp("ans.txt");
+  complete = FileBytes("ans.txt");
   ASSERT_GT(complete.size(), 400u);
   long n = 0;
   for (; n < 100000; ++n) {
@@ -123,7 +121,7 @@ TEST_F(SaveFaults, EveryAllocationOnTheSavePathFailingInTurn) {
 
 TEST_F(SaveFaults, EveryCallOfTheFileLayerFailingInTurn) {
   ASSERT_FALSE(SaveRun([] {}));
-  complete = Slurp("ans.txt");
+  complete = FileBytes("ans.txt");
   struct Failure {
     platform::FileCall call;
     int error;

@@ -8,13 +8,13 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "runtime/core/basic.h"
 #include "runtime/core/dir_search.h"
 #include "runtime/core/files.h"
 #include "runtime/platform/file_faults.h"
+#include "support/file_bytes.h"
 #include "support/temp_folder.h"
 #include "test_host.h"
 
@@ -36,12 +36,7 @@ class FilesTest : public RuntimeTest {
     PushStringConst(s.data(), static_cast<uint32_t>(s.size()));
     PrintString(sep);
   }
-  static std::string Slurp(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
+  static std::string Slurp(const std::string& name) { return test_support::FileBytes(name); }
   static void Write(const std::string& name, const std::string& bytes) {
     std::ofstream(name, std::ios::binary) << bytes;
   }

@@ -13,12 +13,12 @@
 
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 
 #include "runtime/platform/fatal_signal.h"
 #include "runtime/platform/posix/registry_file.h"
 #include "runtime/platform/registry_store.h"
+#include "support/file_bytes.h"
 #include "support/temp_folder.h"
 
 namespace platform {
@@ -26,12 +26,7 @@ namespace {
 
 const std::string kKey = "Software\\Norvane\\Tessel V6.3\\RUNTIME\\ERROR";
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using test_support::FileBytes;
 
 void Where(const char** module, unsigned* line) {
   *module = "MAIN.BAS";
@@ -162,7 +157,7 @@ TEST_F(FatalReportTest, AStoppedHolderOfTheLockDelaysNoOneForLong) {
   EXPECT_TRUE(WIFEXITED(record.status) && WEXITSTATUS(record.status) == 0);
   // The second record does not wait again: one wait in all.
   EXPECT_LT(record.seconds, 2 * kStoreLockWait - 0.5);
-  EXPECT_EQ(Slurp(path), before);
+  EXPECT_EQ(FileBytes(path), before);
 }
 
 // A FIFO where the store or its lock should be is never opened to wait on:
@@ -197,7 +192,7 @@ TEST_F(FatalReportTest, AStoreInUtf16IsLeftAsItIs) {
     std::ofstream(path, std::ios::binary) << store;
     EXPECT_FALSE(RegistryChange().Dword("CODE", 1).Commit(RegistryRoot::CurrentUser, kKey));
     EXPECT_TRUE(DiedOf(InChild(Crash, 10), SIGSEGV));
-    EXPECT_EQ(Slurp(path), store);
+    EXPECT_EQ(FileBytes(path), store);
   }
 }
 

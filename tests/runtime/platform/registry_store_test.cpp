@@ -12,11 +12,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "runtime/platform/file_faults.h"
+#include "support/file_bytes.h"
 #include "support/temp_folder.h"
 
 namespace platform {
@@ -25,12 +25,7 @@ namespace {
 const std::string kKey = "Software\\Norvane\\Tessel V6.3\\RUNTIME\\ERROR";
 const std::string kRepro = REPRO_DIR;
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using test_support::FileBytes;
 
 class Store : public ::testing::Test {
  protected:
@@ -69,11 +64,11 @@ class Store : public ::testing::Test {
 // A store full of what the run-time does not write: only the new section is
 // added, in the store's own line ends, and its mode stays.
 TEST_F(Store, KeepsEveryLineItDoesNotChange) {
-  const std::string before = Slurp(kRepro + "/registry_corrupt/registry.reg.before");
+  const std::string before = FileBytes(kRepro + "/registry_corrupt/registry.reg.before");
   ASSERT_FALSE(before.empty());
   Put(before);
   ASSERT_TRUE(Record(7));
-  EXPECT_EQ(Slurp(path), before + "\r\n[HKEY_CURRENT_USER\\" + kKey +
+  EXPECT_EQ(FileBytes(path), before + "\r\n[HKEY_CURRENT_USER\\" + kKey +
                              "]\r\n\"MODL\"=\"M7\"\r\n\"LINE\"=dword:00000007\r\n\"CODE\"=dword:00000007\r\n");
   struct stat st;
   ASSERT_EQ(stat(path.c_str(), &st), 0);
@@ -88,7 +83,7 @@ TEST_F(Store, ReplacesValuesWhereTheyStand) {
   const std::string head = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\" + kKey + "]\n";
   Put(head + "\"CODE\"=hex:01,02,\\\n  03,04\n; note\n\"OTHER\"=\"kept\"\n\n[HKEY_CURRENT_USER\\Next]\n\"X\"=\"y\"\n");
   ASSERT_TRUE(Record(3));
-  EXPECT_EQ(Slurp(path), head + "\"CODE\"=dword:00000003\n; note\n\"OTHER\"=\"kept\"\n\"MODL\"=\"M3\"\n"
+  EXPECT_EQ(FileBytes(path), head + "\"CODE\"=dword:00000003\n; note\n\"OTHER\"=\"kept\"\n\"MODL\"=\"M3\"\n"
                                 "\"LINE\"=dword:00000003\n\n[HKEY_CURRENT_USER\\Next]\n\"X\"=\"y\"\n");
   EXPECT_EQ(RegistryGetDword(RegistryRoot::CurrentUser, kKey, "CODE"), 3u);
   EXPECT_EQ(RegistryGetString(RegistryRoot::CurrentUser, kKey, "OTHER"), "kept");
@@ -110,12 +105,12 @@ TEST_F(Store, OnlyIndentedLinesContinueAValue) {
 // A key written twice: its first copy is read and written, the second kept.
 TEST_F(Store, TheFirstCopyOfADuplicatedKey) {
   for (const char* file : {"/registry_duplicate_key.reg", "/registry_fuzz_duplicate_key.reg"}) {
-    const std::string before = Slurp(kRepro + file);
+    const std::string before = FileBytes(kRepro + file);
     Put(before);
     ASSERT_TRUE(Record(9)) << file;
     EXPECT_EQ(RegistryGetDword(RegistryRoot::CurrentUser, kKey, "CODE"), 9u) << file;
     EXPECT_EQ(RegistryGetString(RegistryRoot::CurrentUser, kKey, "MODL"), "M9") << file;
-    const std::string after = Slurp(path);
+    const std::string after = FileBytes(path);
     const size_t second = before.rfind("[HKEY_CURRENT_USER\\Software\\Norvane");
     EXPECT_EQ(after.substr(after.size() - (before.size() - second)), before.substr(second)) << file;
   }
@@ -130,7 +125,7 @@ TEST_F(Store, KeepsALink) {
   struct stat st;
   ASSERT_EQ(lstat(path.c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
-  EXPECT_NE(Slurp(elsewhere).find("\"CODE\"=dword:00000001"), std::string::npos);
+  EXPECT_NE(FileBytes(elsewhere).find("\"CODE\"=dword:00000001"), std::string::npos);
 }
 
 // The new store is a file made for it alone: a link planted where a
@@ -141,7 +136,7 @@ TEST_F(Store, ATemporaryNameCannotBeRedirected) {
   for (const std::string& name : {path + ".tmp" + std::to_string(getpid()), path + ".tmp", path + ".new"})
     ASSERT_EQ(symlink(victim.c_str(), name.c_str()), 0);
   ASSERT_TRUE(Record(6));
-  EXPECT_EQ(Slurp(victim), "precious");
+  EXPECT_EQ(FileBytes(victim), "precious");
   struct stat st;
   ASSERT_EQ(lstat(path.c_str(), &st), 0);
   EXPECT_TRUE(S_ISREG(st.st_mode));
@@ -163,7 +158,7 @@ TEST_F(Store, NothingIsLostWhenItCannotBeReadOrWritten) {
     InjectFileFault(call, 1, call == FileCall::Write ? ENOSPC : EIO);
     EXPECT_FALSE(Record(2));
     ClearFileFaults();
-    EXPECT_EQ(Slurp(path), before);
+    EXPECT_EQ(FileBytes(path), before);
     EXPECT_EQ(Entries(), "registry.reg registry.reg.lock ");
   }
 }
@@ -219,7 +214,7 @@ TEST_F(Store, ConcurrentRecordsNeverMix) {
   EXPECT_EQ(RegistryGetString(RegistryRoot::CurrentUser, "Other", "Keep"), "me");
   for (int n = 1; n <= 12; ++n)
     EXPECT_EQ(RegistryGetDword(RegistryRoot::CurrentUser, "Runs", "Run" + std::to_string(n)), 20u) << n;
-  EXPECT_NE(Slurp(path).find("; mine\n"), std::string::npos);
+  EXPECT_NE(FileBytes(path).find("; mine\n"), std::string::npos);
   EXPECT_EQ(Entries(), "registry.reg registry.reg.lock ");
 }
 
