@@ -42,8 +42,9 @@ void AbandonAllReplacements();
 bool FileExists(const std::string& cp932Name);
 // The full path of a name, in CP932.
 std::string FullPath(const std::string& cp932Name);
-// The file a path (UTF-8) leads to, following the links of its last part
-// where the system would follow them when opening it; for a link that leads
+// The file a path (UTF-8) leads to, following the links of its last part as
+// the kernel's protection of links in shared folders (fs.protected_symlinks)
+// follows them, whether that setting is on or not; for a link that leads
 // nowhere yet, the name it leads to (where such a file would be made). False
 // with errno set (EACCES, ELOOP) for a link that must not be followed.
 bool FollowLinks(const std::string& utf8Path, std::string& target);

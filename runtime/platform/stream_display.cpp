@@ -1,7 +1,8 @@
 // The stream display: keys from standard input, screen text to standard
 // output. Tests and scripts depend on its contract:
 // - standard input is read lazily, only when the program waits for a key
-//   with nothing queued, and a key at a time is taken from what was read;
+//   with nothing queued, and a key at a time is taken from what was read
+//   (a file read ahead is set back at the end to the first byte not taken);
 //   LF (and CR LF) is Enter; UTF-8 text arrives as CP932 characters; the
 //   usual escape sequences are the arrow, Home, End, Insert and Delete keys;
 //   the end of input closes the window;
@@ -27,7 +28,14 @@ class StreamDisplay : public Display {
 
   const char* Name() const override { return "stream"; }
   void Open(const ScreenSource*, WindowHandle window) override { window_ = window; }
-  void Close() override { Flush(); }
+  // What was read ahead and not taken goes back to a file given as input,
+  // so that a command after the program reads on from where it stopped.
+  void Close() override {
+    Flush();
+    ReturnUnread(in_, inEnd_ - inNext_ + (pushedBack_ >= 0 ? 1 : 0));
+    inNext_ = inEnd_;
+    pushedBack_ = -1;
+  }
   // Never reads ahead of a key wait: piped lines are not lost to the
   // discarding of type-ahead, and the end of input is seen at a key wait.
   void PumpEvents(MessageQueue&) override {}

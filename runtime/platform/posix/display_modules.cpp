@@ -53,7 +53,8 @@ std::unique_ptr<Display> LoadDisplayModule(const char* what, const std::string& 
     if (access((where + "/" + file).c_str(), F_OK) != 0) continue;
     present = true;
     void* module = LoadTrustedLibrary(where, file);
-    // The entry makes the display, or says why it cannot.
+    // The entry makes the display, or says why it cannot. (Its name changed
+    // with its arguments: a module of another version is not loaded.)
     using Create = Display* (*)(char* problem, size_t size);
     auto create = reinterpret_cast<Create>(LibrarySymbol(module, entry));
     if (!create) {
@@ -88,11 +89,11 @@ bool DesktopReachable() {
 }
 
 std::unique_ptr<Display> CreateWindowDisplay(std::string& problem) {
-  return LoadDisplayModule("window", "tessel-window.so", "TesselCreateWindowDisplay", problem);
+  return LoadDisplayModule("window", "tessel-window.so", "TesselNewWindowDisplay", problem);
 }
 
 std::unique_ptr<Display> CreateTerminalDisplay(std::string& problem) {
-  return LoadDisplayModule("terminal", "tessel-terminal.so", "TesselCreateTerminalDisplay", problem);
+  return LoadDisplayModule("terminal", "tessel-terminal.so", "TesselNewTerminalDisplay", problem);
 }
 
 }  // namespace platform

@@ -1,9 +1,29 @@
 #include "runtime/platform/posix/durable.h"
 
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <cstring>
 
 namespace platform {
 
 int SyncToDisk(int fd) { return fsync(fd); }
+
+void SyncFolderOf(const char* path) {
+  char folder[4096];
+  const char* slash = std::strrchr(path, '/');
+  if (!slash) {
+    std::strcpy(folder, ".");
+  } else {
+    const size_t n = slash == path ? 1 : static_cast<size_t>(slash - path);
+    if (n >= sizeof folder) return;
+    std::memcpy(folder, path, n);
+    folder[n] = '\0';
+  }
+  const int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
 
 }  // namespace platform

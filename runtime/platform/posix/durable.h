@@ -7,4 +7,8 @@ namespace platform {
 // 0, or -1 with errno set.
 int SyncToDisk(int fd);
 
+// Makes the name a file has just taken in its folder durable too (a crash
+// right after a rename then finds the new file under it). Best effort.
+void SyncFolderOf(const char* path);
+
 }  // namespace platform

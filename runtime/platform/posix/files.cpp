@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 #include "runtime/platform/encoding.h"
 #include "runtime/platform/file_faults.h"
@@ -53,9 +54,11 @@ namespace {
 uint32_t OpenError(const std::string& name) { return errno == ENOENT ? MissingFileError(name) : WindowsError(errno); }
 
 // Opens the file itself for writing, emptied: the way OPEN FOR OUTPUT always
-// wrote. The kernel follows links here by its own rules.
-int OpenInPlace(const std::string& name, uint32_t& error) {
-  const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK;
+// wrote. The kernel follows links here by its own rules. A file that exists
+// is opened without O_CREAT, which a folder like /tmp may refuse for another
+// user's file (fs.protected_regular).
+int OpenInPlace(const std::string& name, bool exists, uint32_t& error) {
+  const int flags = O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (exists ? 0 : O_CREAT);
   int fd = FileFault(FileCall::Open) ? -1 : open(name.c_str(), flags, 0666);
   if (fd < 0) {
     error = OpenError(name);
@@ -86,19 +89,25 @@ int OpenReplacement(const std::string& name, uint32_t& error) {
     return -1;
   }
   struct stat old;
-  const bool exists = stat(target.c_str(), &old) == 0;
+  const bool exists = lstat(target.c_str(), &old) == 0;
+  // A link that appeared where none was a moment ago: not followed.
+  if (exists && S_ISLNK(old.st_mode)) {
+    error = 5;
+    return -1;
+  }
   if (exists && access(target.c_str(), W_OK) != 0) {
     error = WindowsError(errno);
     return -1;
   }
-  if (exists && (old.st_nlink > 1 || (old.st_uid != geteuid() && geteuid() != 0))) return OpenInPlace(name, error);
+  if (exists && (old.st_nlink > 1 || (old.st_uid != geteuid() && geteuid() != 0)))
+    return OpenInPlace(name, true, error);
   const size_t slash = target.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
   RemoveLeftovers(folder, base);
   int fd;
   if (!MakeTemporary(folder, base, target, fd)) {
-    if (errno == EACCES || errno == EPERM || errno == EROFS) return OpenInPlace(name, error);
+    if (errno == EACCES || errno == EPERM || errno == EROFS) return OpenInPlace(name, exists, error);
     error = OpenError(target);
     return -1;
   }
@@ -137,7 +146,7 @@ int OpenFile(const std::string& cp932Name, bool read, bool write, Creation creat
   }
   // Not blocking in the open itself: a FIFO without a writer would wait for
   // one for ever.
-  int fd = FileFault(FileCall::Open) ? -1 : open(name.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
+  int fd = FileFault(FileCall::Open) ? -1 : open(name.c_str(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
   if (fd < 0) {
     error = OpenError(name);
     return -1;
@@ -201,17 +210,19 @@ bool CloseFile(int fd, uint32_t& error) {
     }
     return true;
   }
-  // The new contents reach the disk before they take the old file's name.
+  // The new contents reach the disk before they take the old file's name;
+  // the descriptor (and with it the temporary's lock) goes only then.
   int failure = 0;
   if (FileFault(FileCall::Sync) || SyncToDisk(fd) != 0) failure = errno;
-  if (FileFault(FileCall::Close)) {
-    if (!failure) failure = errno;
-    close(fd);
-  } else if (close(fd) != 0 && !failure) {
-    failure = errno;
+  char target[PATH_MAX];
+  std::strcpy(target, TemporaryTarget(t));
+  if (!failure && CommitTemporary(t)) {
+    close(fd);  // the contents are on the disk already: nothing is lost here
+    SyncFolderOf(target);
+    return true;
   }
-  if (!failure && CommitTemporary(t)) return true;
   if (!failure) failure = errno;
+  close(fd);
   error = WindowsError(failure);
   RemoveTemporary(t);
   return false;

@@ -14,7 +14,7 @@ namespace platform {
 
 long ReadStore(const char* path, char* buffer, size_t capacity, mode_t& mode) {
   mode = 0600;
-  int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return errno == ENOENT ? 0 : -1;
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -62,9 +62,12 @@ bool ReplaceStore(const char* target, int fd, const char* temporary, const char*
   }
   if (ok) ok = fchmod(fd, mode) == 0;
   if (ok) ok = !FileFault(FileCall::Sync) && SyncToDisk(fd) == 0;
-  if (close(fd) != 0) ok = false;
+  // Renamed while still open (and locked), so that it never stands
+  // unlocked under its temporary name.
   if (ok) ok = !FileFault(FileCall::Rename) && rename(temporary, target) == 0;
   if (!ok) unlink(temporary);
+  close(fd);
+  if (ok) SyncFolderOf(target);
   return ok;
 }
 

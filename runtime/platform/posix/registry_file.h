@@ -17,8 +17,9 @@ namespace platform {
 constexpr int kStoreLockWait = 3;
 int LockStore(const char* lockPath);
 void ReleaseStore(int lockFd);
-// Whether this process holds the lock now (a fatal signal's report must
-// not wait for its own process). Async-signal-safe.
+// Whether the calling thread holds the lock now (a fatal signal's report
+// must not wait for its own thread; another thread of the process that holds
+// it goes on and lets it go). Async-signal-safe.
 bool StoreLockHeld();
 
 // Reads the whole store into the buffer: its size, 0 for a store that does

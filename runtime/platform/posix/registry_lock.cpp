@@ -1,6 +1,7 @@
 // The store's lock: flock on a file of its own beside the store, waited for
 // a few seconds at most.
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -14,8 +15,22 @@
 namespace platform {
 namespace {
 
-volatile sig_atomic_t held = 0;     // this process holds the lock
-volatile sig_atomic_t gaveUp = 0;   // a wait has already run out once
+volatile sig_atomic_t holder = 0;  // the thread of this process that holds the lock, or 0
+volatile sig_atomic_t gaveUp = 0;  // a wait has already run out once
+
+int ThisThread() { return static_cast<int>(gettid()); }
+
+// Signals wait while the lock and the record of its holder change together,
+// so that a signal's handler never sees the one without the other.
+struct SignalsHeld {
+  sigset_t before;
+  SignalsHeld() {
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &before);
+  }
+  ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &before, nullptr); }
+};
 
 long long NowMilliseconds() {
   timespec t;
@@ -26,7 +41,7 @@ long long NowMilliseconds() {
 }  // namespace
 
 int LockStore(const char* lockPath) {
-  int fd = open(lockPath, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+  int fd = open(lockPath, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
   if (fd < 0) return -1;
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -35,8 +50,16 @@ int LockStore(const char* lockPath) {
     return -1;
   }
   const long long deadline = NowMilliseconds() + (gaveUp ? 0 : kStoreLockWait * 1000LL);
-  while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    const int e = errno;
+  for (;;) {
+    int e;
+    {
+      SignalsHeld held;
+      if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        holder = ThisThread();
+        return fd;
+      }
+      e = errno;
+    }
     if ((e != EWOULDBLOCK && e != EINTR) || NowMilliseconds() >= deadline) {
       close(fd);
       if (e == EWOULDBLOCK) gaveUp = 1;
@@ -46,16 +69,15 @@ int LockStore(const char* lockPath) {
     const timespec pause{0, 20 * 1000 * 1000};
     nanosleep(&pause, nullptr);
   }
-  held = 1;
-  return fd;
 }
 
 void ReleaseStore(int lockFd) {
   if (lockFd < 0) return;
+  SignalsHeld held;
   close(lockFd);  // closing drops the lock
-  held = 0;
+  holder = 0;
 }
 
-bool StoreLockHeld() { return held != 0; }
+bool StoreLockHeld() { return holder != 0 && holder == ThisThread(); }
 
 }  // namespace platform

@@ -99,7 +99,9 @@ bool Write(RegistryRoot root, const std::string& key,
   }
   std::string target, text;
   mode_t mode;
-  bool ok = FollowLinks(path, target) && Load(target, text, mode);
+  bool ok = FollowLinks(path, target);
+  if (!ok) SayNotRecorded(path, "is a link that is not followed (another user's, or a loop)");
+  ok = ok && Load(target, text, mode);
   if (ok && !IsStoreText(Of(text))) {
     SayNotRecorded(path, "is not in UTF-8 (UTF-16?) and is left as it is");
     ok = false;
@@ -118,7 +120,7 @@ bool Write(RegistryRoot root, const std::string& key,
     int fd = -1;
     Temporary* temporary = n > 0 ? MakeTemporary(folder, base, target, fd) : nullptr;
     ok = temporary && ReplaceStore(target.c_str(), fd, TemporaryName(temporary), edited.data(), n, mode);
-    if (temporary) RemoveTemporary(temporary);  // renamed into place, or removed already
+    if (temporary) ForgetTemporary(temporary);  // renamed into place, or removed already
   }
   ReleaseStore(lock);
   return ok;

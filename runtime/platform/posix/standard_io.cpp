@@ -15,6 +15,10 @@ size_t ReadStandard(int fd, char* buffer, size_t n) {
   }
 }
 
+void ReturnUnread(int fd, size_t n) {
+  if (n > 0) lseek(fd, -static_cast<off_t>(n), SEEK_CUR);
+}
+
 bool WriteStandard(int fd, const char* bytes, size_t n) {
   while (n > 0) {
     ssize_t w = write(fd, bytes, n);

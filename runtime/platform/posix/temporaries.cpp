@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,13 +63,17 @@ Temporary* MakeTemporary(const std::string& folder, const std::string& base, con
   t->fd = -1;
   // Registered before the file exists: a signal from here on removes it.
   t->used = 1;
-  fd = FileFault(FileCall::Open) ? -1 : mkostemp(t->name, O_CLOEXEC);
+  fd = FileFault(FileCall::Open) ? -1 : mkostemp(t->name, O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
     const int e = errno;
     t->used = 0;
     errno = e;
     return nullptr;
   }
+  // Held while the file is being written and until it has its final name:
+  // a process that cannot be asked whether it lives (on another machine of
+  // a shared home, in another process namespace) still shows it so.
+  flock(fd, LOCK_EX | LOCK_NB);
   t->fd = fd;
   return t;
 }
@@ -86,15 +91,18 @@ const char* TemporaryTarget(const Temporary* t) { return t->target; }
 
 bool CommitTemporary(Temporary* t) {
   if (FileFault(FileCall::Rename) || rename(t->name, t->target) != 0) return false;
+  ForgetTemporary(t);
+  return true;
+}
+
+void ForgetTemporary(Temporary* t) {
   t->fd = -1;
   t->used = 0;
-  return true;
 }
 
 void RemoveTemporary(Temporary* t) {
   unlink(t->name);
-  t->fd = -1;
-  t->used = 0;
+  ForgetTemporary(t);
 }
 
 void RemoveAllTemporaries() {
@@ -133,12 +141,16 @@ void RemoveLeftovers(const std::string& folder, const std::string& base) {
     for (const char* r = p + 1; *r; ++r) random = random && Alphanumeric(*r);
     if (!random || pid == self) continue;
     // Only a process that certainly no longer exists: a live one, or one
-    // this user may not signal, keeps its file.
+    // this user may not signal, keeps its file; and so does a file whose
+    // writer still holds its lock (a process elsewhere with that number).
     if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    const int fd = openat(dirfd(dir), name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) continue;
     struct stat st;
-    if (fstatat(dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    if (!S_ISREG(st.st_mode) || st.st_uid != geteuid()) continue;
-    unlinkat(dirfd(dir), name, 0);
+    const bool mine = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid();
+    const bool unheld = flock(fd, LOCK_EX | LOCK_NB) == 0 || errno == ENOLCK || errno == EINVAL;
+    if (mine && unheld) unlinkat(dirfd(dir), name, 0);
+    close(fd);
   }
   closedir(dir);
 #endif

@@ -2,8 +2,9 @@
 // under a temporary name beside its target and takes the target's name only
 // when it is complete. They are kept in a fixed table that a signal handler
 // can walk, so that a run cut short removes what it had begun, and their
-// names carry the process id, so that a later save of the same file can
-// recognise and remove the leftovers of a run that was killed outright.
+// names carry the process id (and the writer holds a lock on each), so that
+// a later save of the same file can recognise and remove the leftovers of a
+// run that was killed outright.
 #pragma once
 
 #include <string>
@@ -25,11 +26,16 @@ const char* TemporaryName(const Temporary* t);
 const char* TemporaryTarget(const Temporary* t);
 
 // Renames the temporary over its target; false with errno set (the
-// temporary is then still there and still registered).
+// temporary is then still there and still registered). The descriptor is
+// closed after this, so that the file is never unlocked under its
+// temporary name.
 bool CommitTemporary(Temporary* t);
 // Removes the temporary file and frees its entry (its descriptor is not
 // closed here).
 void RemoveTemporary(Temporary* t);
+// Frees the entry of a temporary that is no longer there (renamed or
+// removed by the caller).
+void ForgetTemporary(Temporary* t);
 
 // Closes and removes every registered temporary: a run that ends without
 // completing them leaves nothing behind.
@@ -39,7 +45,7 @@ void RemoveTemporariesFromSignal();
 
 // Removes the leftovers of earlier saves of `base` in `folder`: files named
 // as MakeTemporary names them, owned by this user, whose process no longer
-// exists. Nothing else is touched.
+// exists here and whose lock no process holds. Nothing else is touched.
 void RemoveLeftovers(const std::string& folder, const std::string& base);
 
 }  // namespace platform

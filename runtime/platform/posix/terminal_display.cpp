@@ -15,6 +15,7 @@
 #include <locale.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -47,11 +48,13 @@ void RestoreTerminal() {
 
 // Readable, yet no key came: is that the end of the input? A pipe whose
 // writers are gone and a terminal that hung up say so; a file or /dev/null
-// has nothing left to read. A terminal with nothing to read may be in the
-// middle of a key's sequence, which is not an end.
+// has nothing left to read. A terminal or a pipe with nothing to read may be
+// in the middle of a key's sequence (a character cut between two writes),
+// which is not an end.
 bool InputEnded(short revents) {
   if (revents & (POLLHUP | POLLERR | POLLNVAL)) return true;
-  if (isatty(0)) return false;
+  struct stat st;
+  if (isatty(0) || (fstat(0, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))) return false;
   int pending = 0;
   return ioctl(0, FIONREAD, &pending) != 0 || pending == 0;
 }
@@ -391,7 +394,7 @@ class TerminalDisplay : public Display {
 // The module's one entry: the terminal display, made by the program that
 // loaded the module.
 // Null, with the reason in `problem`, when this terminal cannot be driven.
-extern "C" __attribute__((visibility("default"))) platform::Display* TesselCreateTerminalDisplay(char* problem,
+extern "C" __attribute__((visibility("default"))) platform::Display* TesselNewTerminalDisplay(char* problem,
                                                                                                  size_t size) {
   auto display = std::make_unique<platform::TerminalDisplay>();
   std::string why;

@@ -462,6 +462,6 @@ class WindowDisplay : public Display {
 // The module's one entry: the window display, made by the program that
 // loaded the module (which checked first that a desktop answers).
 // (A desktop that answers takes the window; the reason is not needed.)
-extern "C" __attribute__((visibility("default"))) platform::Display* TesselCreateWindowDisplay(char*, size_t) {
+extern "C" __attribute__((visibility("default"))) platform::Display* TesselNewWindowDisplay(char*, size_t) {
   return new platform::WindowDisplay();
 }

@@ -25,4 +25,7 @@ int SyncToDisk(int fd) {
   return result;
 }
 
+// The browser store and node's files keep a renamed name without more.
+void SyncFolderOf(const char*) {}
+
 }  // namespace platform

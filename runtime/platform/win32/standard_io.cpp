@@ -24,6 +24,10 @@ size_t ReadStandard(int fd, char* buffer, size_t n) {
   return got > 0 ? static_cast<size_t>(got) : 0;
 }
 
+void ReturnUnread(int fd, size_t n) {
+  if (n > 0) _lseeki64(fd, -static_cast<__int64>(n), SEEK_CUR);
+}
+
 bool WriteStandard(int fd, const char* bytes, size_t n) {
   Binary(fd);
   while (n > 0) {

@@ -125,9 +125,9 @@ TEST_F(SaveFaults, EveryCallOfTheFileLayerFailingInTurn) {
   struct Failure {
     platform::FileCall call;
     int error;
-  } failures[] = {{platform::FileCall::Open, EIO},    {platform::FileCall::Open, EACCES},
+  } failures[] = {{platform::FileCall::Open, EIO},   {platform::FileCall::Open, EACCES},
                   {platform::FileCall::Write, ENOSPC}, {platform::FileCall::Sync, EIO},
-                  {platform::FileCall::Close, EIO},    {platform::FileCall::Rename, EIO}};
+                  {platform::FileCall::Rename, EIO}};
   for (const Failure& f : failures) {
     int nth = 1;
     for (; nth < 5000; ++nth) {

@@ -1,6 +1,7 @@
 // The stream display's keys from a pipe: read in blocks, not a byte per
 // system call, with what one key wait does not take kept, in order, for the
-// next; the end of the input closes the window.
+// next; the end of the input closes the window, and a file read ahead is
+// set back.
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -38,6 +39,30 @@ TEST(StreamInput, ReadInBlocksAndKeptForTheNextWait) {
   EXPECT_EQ(m.message, static_cast<uint32_t>(WM_CLOSE));
   queue.SetDisplay(nullptr);
   close(keys[0]);
+}
+
+// A file as the input: what the program did not take is there for the
+// command after it (`{ equation; cat; } < answers.txt`).
+TEST(StreamInput, AFileIsSetBackToTheFirstByteNotTaken) {
+  char path[] = "/tmp/tessel-stream-XXXXXX";
+  const int file = mkstemp(path);
+  ASSERT_GE(file, 0);
+  const std::string typed = "y\nrest for the next command\n";
+  ASSERT_EQ(write(file, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+  ASSERT_EQ(lseek(file, 0, SEEK_SET), 0);
+  auto display = CreateStreamDisplay(file, -1);
+  MessageQueue queue;
+  queue.SetDisplay(display.get());
+  Message m;
+  ASSERT_TRUE(queue.Get(m));
+  EXPECT_EQ(m.wParam, 'y');
+  ASSERT_TRUE(queue.Get(m));
+  EXPECT_EQ(m.wParam, 13u);
+  display->Close();
+  EXPECT_EQ(lseek(file, 0, SEEK_CUR), 2);
+  queue.SetDisplay(nullptr);
+  close(file);
+  unlink(path);
 }
 
 }  // namespace
