@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <stdio.h>
 
 namespace platform {
 namespace {
