@@ -2,22 +2,29 @@
 PROGRAM ?= equation
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test sanitize bench fuzz install uninstall package package-test windows windows-package windows-test web web-test clean
+.PHONY: all deps programs build run test sanitize bench fuzz install uninstall package package-test windows windows-package windows-test web web-test clean
 
 all: build
 
-# Installs the Debian packages the build needs when run as root; otherwise
-# names the missing ones and stops.
+# Installs the Debian packages the build and the tests need when run as
+# root; otherwise names the missing ones and stops.
 deps:
-	@bash .ci/deps
+	@bash .ci/deps test
 
+# The programs, their display modules, the message library and the man
+# pages: what running and installing need, and no test.
+programs:
+	@bash .ci/deps run
+	@cmake --preset default >/dev/null
+	@cmake --build build -j $(JOBS) --target programs
+
+# Everything, the tests too.
 build: deps
 	@cmake --preset default >/dev/null
 	@cmake --build build -j $(JOBS)
 
-run: build
-	@if [ -x build/$(PROGRAM) ]; then exec build/$(PROGRAM); \
-	else echo "make run: build/$(PROGRAM) is not part of this build yet (see README.md)"; exit 1; fi
+run: programs
+	@exec build/$(PROGRAM)
 
 test: build
 	@ctest --test-dir build --output-on-failure -j $(JOBS)
@@ -43,7 +50,10 @@ bench: deps
 # Installs the programs, their display modules, man pages, desktop entries
 # and icons under PREFIX (DESTDIR is honoured); uninstall removes them again.
 PREFIX ?= /usr/local
-install: build
+install:
+	@bash .ci/deps run --check
+	@cmake --preset default >/dev/null
+	@cmake --build build -j $(JOBS) --target programs
 	@cmake --install build --prefix $(PREFIX)
 
 uninstall:

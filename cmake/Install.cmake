@@ -4,6 +4,7 @@
 #   bin/equation, bin/polymul
 #   lib/tessel/displays/tessel-terminal.so               the terminal display
 #   lib/tessel/displays/tessel-window.so                 the window display (Qt 6)
+#   lib/tessel/T5Q0RE63.DLL                              the message library (the texts of errors)
 #   share/applications/equation.desktop, polymul.desktop
 #   share/icons/hicolor/scalable/apps/tessel-equation.svg, tessel-polymul.svg
 #   share/man/man1/equation.1.gz, polymul.1.gz           English
@@ -21,6 +22,19 @@ install(TARGETS tessel_terminal LIBRARY DESTINATION ${modules} PERMISSIONS ${mod
 if(TARGET tessel_window)
   install(TARGETS tessel_window LIBRARY DESTINATION ${modules} PERMISSIONS ${module_permissions} COMPONENT window)
 endif()
+install(TARGETS tessel_message_library LIBRARY DESTINATION lib/tessel PERMISSIONS ${module_permissions}
+        COMPONENT programs)
+# Only in the package: the machine's registry store names the library's
+# folder (the installation value TESSEL, HKEY_LOCAL_MACHINE), a conffile the
+# administrator may change. A plain installation needs none: the programs
+# look in lib/tessel beside their own folder.
+set(machine_store ${PROJECT_BINARY_DIR}/etc/registry.reg)
+file(WRITE ${machine_store} "Windows Registry Editor Version 5.00\n\n"
+  "[HKEY_LOCAL_MACHINE\\Software\\Norvane\\Tessel V6.3\\ENV]\n"
+  "\"TESSEL\"=\"${CMAKE_INSTALL_PREFIX}/lib/tessel\"\n")
+install(FILES ${machine_store} DESTINATION /etc/tessel COMPONENT programs EXCLUDE_FROM_ALL)
+file(WRITE ${PROJECT_BINARY_DIR}/conffiles "/etc/tessel/registry.reg\n")
+set(CPACK_DEBIAN_PROGRAMS_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/conffiles)
 install(FILES ${linux}/equation.desktop ${linux}/polymul.desktop DESTINATION share/applications COMPONENT window)
 install(FILES ${linux}/tessel-equation.svg ${linux}/tessel-polymul.svg
         DESTINATION share/icons/hicolor/scalable/apps COMPONENT window)
@@ -49,6 +63,7 @@ add_custom_command(OUTPUT ${changelog}
   COMMAND ${GZIP} -9 -n -c ${linux}/changelog > ${changelog}
   DEPENDS ${linux}/changelog VERBATIM)
 add_custom_target(package_changelog ALL DEPENDS ${changelog})
+add_dependencies(programs man_pages)
 foreach(component_package programs:tessel window:tessel-window)
   string(REPLACE ":" ";" pair ${component_package})
   list(GET pair 0 component)

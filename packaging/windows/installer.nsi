@@ -15,6 +15,8 @@ InstallDir "$LOCALAPPDATA\Programs\Tessel"
 RequestExecutionLevel user
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessel"
+; Where the run-time looks for its message library (the texts of its errors).
+!define ENV_KEY "Software\Norvane\Tessel V6.3\ENV"
 
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -27,7 +29,9 @@ Section "Programs"
   SetOutPath "$INSTDIR"
   File "${BUILD}/equation.exe"
   File "${BUILD}/polymul.exe"
+  File "${BUILD}/T5Q0RE63.DLL"
   File "/oname=README.txt" "${BUILD}/README-windows.txt"
+  WriteRegStr HKCU "${ENV_KEY}" "TESSEL" "$INSTDIR"
   CreateDirectory "$SMPROGRAMS\Tessel"
   CreateShortcut "$SMPROGRAMS\Tessel\数式展開.lnk" "$INSTDIR\equation.exe"
   CreateShortcut "$SMPROGRAMS\Tessel\数式乗算（ファイル）.lnk" "$INSTDIR\polymul.exe"
@@ -47,8 +51,11 @@ Section "Uninstall"
   RMDir "$SMPROGRAMS\Tessel"
   Delete "$INSTDIR\equation.exe"
   Delete "$INSTDIR\polymul.exe"
+  Delete "$INSTDIR\T5Q0RE63.DLL"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  DeleteRegValue HKCU "${ENV_KEY}" "TESSEL"
+  DeleteRegKey /ifempty HKCU "${ENV_KEY}"
 SectionEnd

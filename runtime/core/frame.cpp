@@ -49,7 +49,7 @@ namespace {
 void OutOfMemory() {
   RunState& s = State();
   s.failed = true;
-  s.exitCode = 1;
+  s.exitCode = kExitRuntimeError;
   try {
     RaiseError(7, 0xC701);
   } catch (const std::bad_alloc&) {
@@ -74,7 +74,7 @@ int RunMain(const std::function<void()>& mainCode) {
     if (f.host) f.host->ProgramExit();
   } catch (const std::bad_alloc&) {
     f.state.failed = true;
-    f.state.exitCode = 1;
+    f.state.exitCode = kExitRuntimeError;
   }
   BeginShutdown();
   // Whatever the host did not finish: files still open are completed after a
@@ -181,7 +181,7 @@ void RaiseError(int number, uint32_t site) {
   s.failed = true;
   if (number == 98) InterruptSequence();
   // A program that ends in an error reports failure to whoever started it.
-  s.exitCode = 1;
+  s.exitCode = kExitRuntimeError;
   if (f.host) f.host->ReportRuntimeError(s.errorModule, number, s.errorLine, site);
   SetTerminatingFlag();
   LeaveProgram();

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "frame.h"
+#include "runtime/core/error_texts.h"
 
 namespace rt {
 
@@ -21,29 +22,9 @@ std::string ErrorMessage(int number) {
     std::string text = host->LibraryErrorText(number);
     if (!text.empty()) return text;
   }
-  // Without the message library, the errors a file operation can give.
-  switch (number) {
-    case 5: return "引数が正しくありません";
-    case 7: return "メモリが足りません";
-    case 27: return "ファイルを操作できません";
-    case 28: return "このデバイスは使用できません";
-    case 52: return "ファイル番号が正しくありません";
-    case 54: return "ファイルの終わりを越えて読もうとしました";
-    case 55: return "ファイル名が正しくありません";
-    case 57: return "ファイルが開かれていません";
-    case 59: return "ネットワークのエラーです";
-    case 60: return "ディスクが挿入されていません";
-    case 61: return "ファイルがロックされています";
-    case 63: return "ファイルまたはフォルダが見つかりません";
-    case 64: return "ファイルが既に存在します";
-    case 66: return "開いているファイルが多すぎます";
-    case 67: return "ディスクに空きがないか、書き込みに失敗しました";
-    case 71: return "ディスクの準備ができていません";
-    case 72: return "ディスクの読み書きに失敗しました";
-    case 73: return "ディスクが書き込み禁止です";
-    case 75: return "アクセスが拒否されました";
-    default: return {};
-  }
+  // Without the message library, the run-time's own text.
+  const char* text = RuntimeErrorText(number);
+  return text ? text : std::string();
 }
 
 }  // namespace rt

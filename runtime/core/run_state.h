@@ -90,6 +90,12 @@ struct GosubEntry {
   const void* levelFrame = nullptr;
 };
 
+// The process's exit statuses, the same in every display: 0 the program
+// ended (also when the user closed its window), 1 a run-time error, 2 a bad
+// command-line option, 3 the input ended while the program still waited for
+// keys; a signal that ends the process gives 128 + its number.
+enum ExitStatus : int16_t { kExitEnded = 0, kExitRuntimeError = 1, kExitBadOption = 2, kExitInputEnded = 3 };
+
 struct RunState {
   const void* levelFrame = nullptr;  // always null: the programs use no procedure levels
   int16_t currentLine = 0;

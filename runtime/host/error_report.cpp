@@ -57,25 +57,41 @@ std::string Folder(const std::string& cp932) {
 }
 }  // namespace
 
-bool LookupErrorText(int number, std::string& text) {
+namespace {
+
+// The text of the message library in a folder (UTF-8), if it is there and
+// gives one.
+bool LibraryText(const std::string& folder, int number, std::string& text) {
   using GetErrMsg = int (*)(void*, int, char*, int);
+  void* library = platform::LoadTrustedLibrary(folder, "T5Q0RE63.DLL");
+  if (!library) return false;
+  auto fn = reinterpret_cast<GetErrMsg>(platform::LibrarySymbol(library, "$PbGetErrMsg"));
+  char buffer[260] = {};
+  const bool found = fn && fn(library, number, buffer, sizeof buffer) != 0;
+  platform::UnloadLibrary(library);
+  if (!found) return false;
+  buffer[sizeof buffer - 1] = '\0';
+  text = buffer;
+  return true;
+}
+
+}  // namespace
+
+bool LookupErrorText(int number, std::string& text) {
   for (RegistryRoot root : {RegistryRoot::LocalMachine, RegistryRoot::CurrentUser}) {
     auto dir = platform::RegistryGetString(root, kEnvKey, "TESSEL");
     if (!dir || dir->size() + 14 > 261) continue;
     std::string folder = platform::Cp932ToUtf8(*dir);
     while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
-    void* library = platform::LoadTrustedLibrary(folder, "T5Q0RE63.DLL");
-    if (!library) continue;
-    auto fn = reinterpret_cast<GetErrMsg>(platform::LibrarySymbol(library, "$PbGetErrMsg"));
-    char buffer[260] = {};
-    bool found = fn && fn(library, number, buffer, sizeof buffer) != 0;
-    platform::UnloadLibrary(library);
-    if (found) {
-      buffer[sizeof buffer - 1] = '\0';
-      text = buffer;
-      return true;
-    }
+    if (LibraryText(folder, number, text)) return true;
   }
+  // Where no installation names its folder: the library installed with the
+  // program (beside it, or in lib/tessel beside its folder), as a build
+  // folder or an unpacked archive holds it.
+  const std::string program = platform::ProgramFolder();
+  if (program.empty()) return false;
+  for (const std::string& folder : {program, program + "/../lib/tessel"})
+    if (LibraryText(folder, number, text)) return true;
   return false;
 }
 

@@ -203,6 +203,9 @@ int Host::WinMain(const ProgramImage& image, int argc, char** argv,
   }
   InstallFatalSignalReport();
   int code = rt::RunMain(image.mainCode);
+  // A run that ended because its input did, while it still waited for keys,
+  // was cut short: scripts tell it from a finished one.
+  if (code == rt::kExitEnded && display_ && display_->InputEnded()) code = rt::kExitInputEnded;
   if (display_) display_->Close();
   rt::ShutdownRuntime();
   // The display goes before the process ends, not among the static objects.

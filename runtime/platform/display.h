@@ -80,6 +80,10 @@ class Display {
   virtual void PumpEvents(MessageQueue& queue) = 0;
   // Waits until at least one message has been posted.
   virtual void WaitEvents(MessageQueue& queue) = 0;
+  // Whether the keys' input has ended (the stream's standard input, the
+  // terminal's) and closed the window: the program then ends with status 3,
+  // cut short, instead of 0.
+  virtual bool InputEnded() const { return false; }
   // Bytes drawn on the text screen (CP932), in the order they are drawn.
   virtual void TextDrawn(const char* /*bytes*/, size_t /*length*/) {}
   // Shows the current state of the screen.

@@ -17,6 +17,10 @@ namespace platform {
 // A routine the program exports, or null.
 void* ProgramSymbol(const std::string& name);
 
+// The folder of the running program (UTF-8, absolute), where the libraries
+// installed with it are looked for; empty when it cannot be known.
+std::string ProgramFolder();
+
 // A library loaded from an absolute folder, only when the folder and the file
 // belong to this user or to root and no one else can write them (anything
 // else could be someone else's code); null otherwise.

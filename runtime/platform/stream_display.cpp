@@ -82,6 +82,7 @@ class StreamDisplay : public Display {
   }
 
   void Present() override { Flush(); }
+  bool InputEnded() const override { return ended_; }
 
   void MessageBox(const std::string& caption, const std::string& text) override {
     Flush();

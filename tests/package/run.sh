@@ -22,7 +22,7 @@ if dpkg-query -W -f='${Status}' tessel 2>/dev/null | grep -q 'install ok install
   echo "tessel is installed on this machine already: not touching it"; exit 1
 fi
 files=$( (dpkg-deb -c "$main"; dpkg-deb -c "$window") | awk '$1 !~ /^d/ {print substr($6, 2)}')
-cleanup() { dpkg -r tessel-window tessel >/dev/null 2>&1 || true; }
+cleanup() { dpkg --purge tessel-window tessel >/dev/null 2>&1 || true; }
 trap cleanup EXIT
 
 echo "== dpkg -i"
@@ -40,6 +40,12 @@ mkdir "$here/built" "$here/installed"
 cmp "$here/built.out" "$here/installed.out"
 cmp "$here/built/ans.txt" "$here/installed/ans.txt"
 grep -q '^Answer =' "$here/installed.out"
+# A run-time error says what it means: the packaged message library, named
+# by the machine's store.
+grep -q '^"TESSEL"="/usr/lib/tessel"$' /etc/tessel/registry.reg
+report=$(cd "$here" && printf 'y\nm\n(a+b+c+d+e+f+g+h+i+j)(a+b)\n\n' | XDG_CONFIG_HOME=$here/config TESSEL_DISPLAY=stream /usr/bin/equation || true)
+grep -qF $'エラー[9]\n配列の添字が範囲を超えているか、配列が大きすぎます' <<<"$report" ||
+  { echo "the installed equation did not say what error 9 means: $report"; exit 1; }
 rm -rf "$here"
 /usr/bin/polymul --version
 # The window display is found where the package put it (an offscreen Qt
@@ -55,13 +61,16 @@ echo "== man and the desktop entries"
 [ "$(man -L ja -w equation 2>/dev/null)" = /usr/share/man/ja/man1/equation.1.gz ]
 desktop-file-validate /usr/share/applications/equation.desktop /usr/share/applications/polymul.desktop
 
-echo "== dpkg -r"
+echo "== dpkg -r, then --purge (the machine's store is a conffile, kept until a purge)"
 dpkg -r tessel-window tessel >/dev/null
+[ -f /etc/tessel/registry.reg ] || { echo "dpkg -r took the conffile /etc/tessel/registry.reg"; exit 1; }
+dpkg --purge tessel-window tessel >/dev/null
 left=""
 for f in $files; do
   [ -e "$f" ] && left="$left $f"
 done
 [ -z "$left" ] || { echo "dpkg -r left:$left"; exit 1; }
 [ ! -e /usr/lib/tessel ] || { echo "dpkg -r left /usr/lib/tessel"; exit 1; }
+[ ! -e /etc/tessel ] || { echo "dpkg --purge left /etc/tessel"; exit 1; }
 trap - EXIT
 echo "packages: lintian clean, installed, same session, man pages, desktop entries, removed without a trace"

@@ -67,7 +67,7 @@ wineserver -w
 home=$WINEPREFIX/drive_c/users/$(ls "$WINEPREFIX/drive_c/users" | grep -v -x Public | head -1)
 folder=$home/AppData/Local/Programs/Tessel
 menu=$home/AppData/Roaming/Microsoft/Windows/Start\ Menu/Programs/Tessel
-for f in equation.exe polymul.exe README.txt uninstall.exe; do
+for f in equation.exe polymul.exe T5Q0RE63.DLL README.txt uninstall.exe; do
   [ -f "$folder/$f" ] || { echo "not installed: $f"; exit 1; }
 done
 for link in 数式展開 数式乗算（ファイル）; do
@@ -78,11 +78,17 @@ strings "$menu/数式乗算（ファイル）.lnk" | grep -q 'Tessel\\polymul.ex
 answer=$(cd "$folder" && printf 'y\nm\n(a+b)2\ny\nd\nans.txt\ny\n' | TESSEL_DISPLAY=stream $wine equation.exe | grep '^Answer')
 [ "$answer" = "Answer =+a2+2ab+b2" ] || { echo "the installed equation.exe answered: $answer"; exit 1; }
 printf ' 3 , 2 \r\n 1 , 1 , 2 , 0 \r\n 1 , 2 , 1 , 1 \r\n 1 , 1 , 0 , 2 \r\n+a2+2ab+b2\r\n\x1a' | cmp - "$folder/ans.txt"
+# A run-time error says what it means: the installed message library's text.
+report=$(cd "$folder" && printf 'y\nm\n(a+b+c+d+e+f+g+h+i+j)(a+b)\n\n' | TESSEL_DISPLAY=stream $wine equation.exe || true)
+grep -qF $'エラー[9]\n配列の添字が範囲を超えているか、配列が大きすぎます' <<<"$report" ||
+  { echo "the installed equation.exe did not say what error 9 means: $report"; exit 1; }
 $wine "$folder/uninstall.exe" /S
 wineserver -w
 left=$( (cd "$folder" && ls -A); find "$menu" 2>/dev/null || true)
 [ "$left" = "ans.txt" ] || { echo "the uninstaller left: $left"; exit 1; }
-if $wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessel' >/dev/null 2>&1; then
-  echo "the uninstaller left its registry key"; exit 1
-fi
+for key in 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessel' 'HKCU\Software\Norvane\Tessel V6.3\ENV'; do
+  if $wine reg query "$key" >/dev/null 2>&1; then
+    echo "the uninstaller left its registry key $key"; exit 1
+  fi
+done
 echo "installer: installed, ran, uninstalled (the saved answer is the user's and stays)"

@@ -31,16 +31,6 @@ bool Connectable(const std::string& path) {
   return ok;
 }
 
-// The folder of the running program.
-std::string ProgramFolder() {
-  char path[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return {};
-  path[n] = '\0';
-  std::string folder(path);
-  return folder.substr(0, folder.rfind('/'));
-}
-
 // The display a module's entry makes; null with the reason when the module
 // is not installed or cannot be loaded. A loaded module stays loaded for the
 // rest of the process.

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdio>
 
 namespace platform {
@@ -18,6 +19,15 @@ bool Trusted(const struct stat& st) {
 }  // namespace
 
 void* ProgramSymbol(const std::string& name) { return dlsym(RTLD_DEFAULT, name.c_str()); }
+
+std::string ProgramFolder() {
+  char path[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return {};
+  path[n] = '\0';
+  const std::string program(path);
+  return program.substr(0, program.rfind('/'));
+}
 
 void* LoadTrustedLibrary(const std::string& folder, const std::string& file) {
   if (folder.empty() || folder[0] != '/' || file.empty() || file.find('/') != std::string::npos) return nullptr;

@@ -51,7 +51,7 @@ void RestoreTerminal() {
 // has nothing left to read. A terminal or a pipe with nothing to read may be
 // in the middle of a key's sequence (a character cut between two writes),
 // which is not an end.
-bool InputEnded(short revents) {
+bool NothingMoreToRead(short revents) {
   if (revents & (POLLHUP | POLLERR | POLLNVAL)) return true;
   struct stat st;
   if (isatty(0) || (fstat(0, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))) return false;
@@ -155,6 +155,7 @@ class TerminalDisplay : public Display {
   }
 
   void PumpEvents(MessageQueue& q) override { Read(q, false); }
+  bool InputEnded() const override { return inputEnded_; }
 
   void WaitEvents(MessageQueue& q) override {
     Present();
@@ -303,7 +304,7 @@ class TerminalDisplay : public Display {
       pollfd input{0, POLLIN, 0};
       if (poll(&input, 1, 100) > 0) {
         r = get_wch(&ch);
-        if (r == ERR && InputEnded(input.revents)) {
+        if (r == ERR && NothingMoreToRead(input.revents)) {
           inputEnded_ = true;
           Post(q, WM_CLOSE, 0);
           return;

@@ -10,6 +10,14 @@ void* ProgramSymbol(const std::string& name) {
   return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(nullptr), name.c_str()));
 }
 
+std::string ProgramFolder() {
+  wchar_t path[MAX_PATH * 4];
+  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
+  if (n == 0 || n >= MAX_PATH * 4) return {};
+  std::wstring program(path, n);
+  return FromWide(program.substr(0, program.find_last_of(L"\\/")), CP_UTF8);
+}
+
 // Only from an absolute folder ("C:\..." or "\\server\..."), and only that
 // file: LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | SYSTEM32 keeps the library's own
 // imports from being looked up in the current folder or on the PATH.

@@ -6,6 +6,7 @@
 #include <unistd.h>
 #endif
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -14,6 +15,7 @@
 #include "runtime/core/test_host.h"
 #include "runtime/host/error_report.h"
 #include "runtime/host/host.h"
+#include "runtime/platform/dynamic_library.h"
 #include "runtime/platform/registry_store.h"
 #include "support/temp_folder.h"
 
@@ -24,10 +26,12 @@ using platform::RegistryRoot;
 
 #if defined(_WIN32)
 // The test library beside the tests (ctest runs them in their folder), as
-// an absolute Windows path.
+// an absolute Windows path; the programs' own three folders up.
 const std::string kMessageLibraryDir = (std::filesystem::current_path() / "messages").string() + "\\";
+const std::string kProgramsDir = (std::filesystem::current_path() / ".." / ".." / "..").string();
 #else
 const std::string kMessageLibraryDir = MESSAGE_LIBRARY_DIR;
+const std::string kProgramsDir = PROGRAMS_DIR;
 #endif
 
 std::optional<uint32_t> ErrorDword(const char* name) {
@@ -137,6 +141,34 @@ TEST_F(ErrorReport, MessageLibraryTextFollowsTheErrorLine) {
   RunFailing(d);
   EXPECT_NE(drawn.find(rt::test::Cp932("エラー[5]\r\nIllegal function call\r\n任意のキー")), std::string::npos)
       << drawn;
+}
+
+// The message library the programs are installed with: a text for every
+// error number the run-time raises, none for another, each whole within the
+// report's 260 bytes; the report finds it beside the program when no
+// installation names its folder.
+TEST_F(ErrorReport, TheProgramsMessageLibraryNamesEveryError) {
+  const int raised[] = {2,  3,  4,  5,  6,  7,  9,  10, 11, 13, 15, 16, 19, 27, 28, 32, 50, 51, 52, 54, 55, 57,
+                        58, 59, 60, 61, 63, 64, 66, 67, 71, 72, 73, 75, 81, 82, 89, 90, 98, 1000, 1002, 1006};
+  void* library = platform::LoadTrustedLibrary(kProgramsDir, "T5Q0RE63.DLL");
+  ASSERT_NE(library, nullptr);
+  using GetErrMsg = int (*)(void*, int, char*, int);
+  auto get = reinterpret_cast<GetErrMsg>(platform::LibrarySymbol(library, "$PbGetErrMsg"));
+  ASSERT_NE(get, nullptr);
+  for (int number : raised) {
+    char buffer[260];
+    std::memset(buffer, 'x', sizeof buffer);
+    ASSERT_EQ(get(library, number, buffer, sizeof buffer), 1) << number;
+    const std::string text(buffer);
+    EXPECT_GT(text.size(), 4u) << number;
+    // Shift-JIS throughout: a lead byte always has its trail.
+    const std::string utf8 = platform::Cp932ToUtf8(text);
+    EXPECT_EQ(platform::Utf8ToCp932(utf8), text) << number;
+    EXPECT_EQ(get(library, number, buffer, static_cast<int>(text.size())), 0) << "a text cut short: " << number;
+  }
+  char buffer[260];
+  for (int number : {0, 1, 8, 12, 14, 99, 1001, 2000}) EXPECT_EQ(get(library, number, buffer, 260), 0) << number;
+  platform::UnloadLibrary(library);
 }
 
 #if defined(_WIN32)
