@@ -130,6 +130,63 @@ TEST(TerminalDisplay, AMissingModuleFallsBackToTheStream) {
   EXPECT_NE(r.out.find("こんにちは、xさん"), std::string::npos) << r.out;
 }
 
+// A locale that cannot show Japanese (C, none, one not installed): the
+// terminal display shows it all the same, in C.UTF-8, and says so once the
+// screen is given back.
+TEST(TerminalDisplay, JapaneseWhateverTheLocale) {
+  if (!e2e::Have("tmux")) GTEST_SKIP() << "tmux is not installed";
+  char file[] = "/tmp/tessel-locale-XXXXXX";
+  const int fd = mkstemp(file);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  for (const char* locale : {"LANG=C", "-u LANG", "LANG=xx_YY.UTF-8"}) {
+    const std::string session = "tessel-e2e-locale-" + std::to_string(getpid());
+    std::string start = e2e::Tmux() + "new-session -d -s " + session + " -x 80 -y 24 \"env -u LC_ALL -u LC_CTYPE " +
+                        locale + " TESSEL_DISPLAY=terminal " + kProgram + " 2> " + std::string(file) + "; sleep 5\"";
+    ASSERT_EQ(std::system(start.c_str()), 0);
+    std::string screen;
+    for (int i = 0; i < 50 && screen.find("名前は?") == std::string::npos; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      screen = e2e::RunProgram(e2e::Tmux() + "capture-pane -p -t " + session, "").out;
+    }
+    (void)!std::system((e2e::Tmux() + "send-keys -t " + session + " x Enter").c_str());
+    std::string said;
+    for (int i = 0; i < 50 && said.empty(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      said = e2e::RunProgram(std::string("cat ") + file, "").out;
+    }
+    (void)!std::system((e2e::Tmux() + "kill-session -t " + session + " 2>/dev/null").c_str());
+    EXPECT_NE(screen.find("名前は?"), std::string::npos) << locale << "\n" << screen;
+    EXPECT_NE(said.find("; the terminal display used C.UTF-8\n"), std::string::npos) << locale << ": " << said;
+  }
+  unlink(file);
+}
+
+// Esc, then Y within a second, copies the screen's text as Alt+Y does (to
+// tmux's buffer here, through OSC 52); a Y later than that is typed.
+TEST(TerminalDisplay, EscThenYCopies) {
+  if (!e2e::Have("tmux")) GTEST_SKIP() << "tmux is not installed";
+  const std::string session = "tessel-e2e-esc-" + std::to_string(getpid());
+  const std::string tmux = e2e::Tmux();
+  ASSERT_EQ(std::system((tmux + "new-session -d -s " + session + " -x 80 -y 24 \"TESSEL_DISPLAY=terminal " + kProgram +
+                         "; sleep 5\" && " + tmux + "set -g set-clipboard on").c_str()),
+            0);
+  auto keys = [&](const char* k, int pauseMs) {
+    (void)!std::system((tmux + "send-keys -t " + session + " " + k).c_str());
+    std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+  };
+  keys("", 800);
+  keys("Escape", 400);
+  keys("y", 500);
+  const std::string copied = e2e::RunProgram(tmux + "show-buffer", "").out;
+  keys("Escape", 1500);
+  keys("y", 400);
+  const std::string screen = e2e::RunProgram(tmux + "capture-pane -p -t " + session, "").out;
+  (void)!std::system((tmux + "kill-session -t " + session + " 2>/dev/null").c_str());
+  EXPECT_EQ(copied.rfind("名前は?", 0), 0u) << copied;
+  EXPECT_NE(screen.find("名前は? y"), std::string::npos) << screen;
+}
+
 // Alt with a letter is a system key: it types nothing.
 TEST(TerminalDisplay, AltLetterTypesNothing) {
   if (!e2e::Have("tmux")) GTEST_SKIP() << "tmux is not installed";

@@ -12,11 +12,13 @@
 // is not known or cannot move its cursor is not used: the display is not
 // made, and the program goes on in the next display.
 #include <curses.h>
+#include <langinfo.h>
 #include <locale.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -44,6 +46,34 @@ size_t leaveScreenSize = 0;
 void RestoreTerminal() {
   if (savedTerminalFd >= 0) tcsetattr(savedTerminalFd, TCSANOW, &savedTerminal);
   if (leaveScreenSize) (void)!write(1, leaveScreen, leaveScreenSize);
+}
+
+// The user's locale when its characters are UTF-8, and C.UTF-8 (which every
+// C library of this kind has) when the locale is missing or cannot hold
+// Japanese (LANG=C, no LANG, a locale that is not generated): the screen is
+// Japanese. What was done instead of the user's locale, for a word at the
+// end; empty when nothing was.
+std::string ChooseLocale() {
+  const char* chosen = setlocale(LC_ALL, "");
+  if (chosen && std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0) return {};
+  std::string asked = "no locale is set (LANG)";
+  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) {
+      asked = std::string(name) + "=" + value + (chosen ? " cannot show Japanese" : " is not installed");
+      break;
+    }
+  }
+  for (const char* fallback : {"C.UTF-8", "C.utf8"})
+    if (setlocale(LC_ALL, fallback)) return asked + "; the terminal display used C.UTF-8";
+  setlocale(LC_ALL, "");
+  return asked + ", and C.UTF-8 is not there either: Japanese may not show (install a UTF-8 locale)";
+}
+
+double Seconds() {
+  timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9;
 }
 
 // Readable, yet no key came: is that the end of the input? A pipe whose
@@ -108,7 +138,7 @@ class TerminalDisplay : public Display {
 
   // Takes the terminal; false with the reason when it cannot be driven.
   bool Start(std::string& problem) {
-    setlocale(LC_ALL, "");
+    localeNote_ = ChooseLocale();
     problem = TerminalProblem();
     if (!problem.empty()) return false;
     savedTerminalFd = isatty(1) ? 1 : 0;
@@ -149,6 +179,7 @@ class TerminalDisplay : public Display {
     if (!started_) return;
     SetTerminalRestore(nullptr);
     endwin();
+    if (!localeNote_.empty()) std::fprintf(stderr, "tessel: %s\n", localeNote_.c_str());
     delscreen(screenOfCurses_);
     screenOfCurses_ = nullptr;
     started_ = false;
@@ -318,6 +349,11 @@ class TerminalDisplay : public Display {
   }
 
   void Translate(MessageQueue& q, int kind, wint_t ch) {
+    // Esc alone, then Y within a second: the copy, as Alt+Y is (a typed
+    // Esc comes alone; Alt sends it with its key at once).
+    const bool afterEsc = escAt_ >= 0 && Seconds() - escAt_ <= 1.0;
+    escAt_ = -1;
+    if (afterEsc && kind == OK && (ch == 'y' || ch == 'Y')) return Post(q, WM_SYSCOMMAND, kCommandCopyText);
     if (kind == KEY_CODE_YES) {
       switch (ch) {
         case KEY_LEFT: return Key(q, VK_LEFT);
@@ -357,7 +393,10 @@ class TerminalDisplay : public Display {
       timeout(50);
       int r = get_wch(&next);
       nodelay(stdscr, TRUE);
-      if (r == ERR) return;  // Esc alone is no key of the program
+      if (r == ERR) {  // Esc alone is no key of the program
+        escAt_ = Seconds();
+        return;
+      }
       if (r == OK && (next == 'y' || next == 'Y')) return Post(q, WM_SYSCOMMAND, kCommandCopyText);
       if (r == KEY_CODE_YES && next >= KEY_F(1) && next <= KEY_F(12))
         return Post(q, WM_SYSKEYDOWN, VK_F1 + (next - KEY_F(1)));
@@ -377,8 +416,10 @@ class TerminalDisplay : public Display {
   const ScreenSource* screen_ = nullptr;
   WindowHandle window_ = 0;
   SCREEN* screenOfCurses_ = nullptr;
+  std::string localeNote_;  // said once the screen is given back
   bool started_ = false;
   bool inputEnded_ = false;
+  double escAt_ = -1;  // when Esc came alone, for Esc then Y
   int colors_ = 0;
   short pairs_[256] = {};
   int nextPair_ = 1;
