@@ -56,8 +56,10 @@ install:
 	@cmake --build build -j $(JOBS) --target programs
 	@cmake --install build --prefix $(PREFIX)
 
+# Refuses when PREFIX or DESTDIR is not the installation's; keeps a file
+# that changed since.
 uninstall:
-	@cmake --build build --target uninstall
+	@cd build && cmake -DPREFIX=$(PREFIX) -P ../cmake/Uninstall.cmake
 
 # The Debian packages tessel and tessel-window in build-package, and their
 # check: lintian, install with dpkg, a session, man, the desktop entries,

@@ -113,8 +113,11 @@ copy commands and scroll bars, and the programs' entries in the
 desktop's application menu.")
 include(CPack)
 
-# make uninstall: removes what the last `make install` installed.
+# Last of all, the record of what this installation put where, for make
+# uninstall (cmake/Uninstall.cmake), which removes exactly that.
+install(CODE "set(TESSEL_INSTALL_RECORD \"${PROJECT_BINARY_DIR}/install_record.txt\")")
+install(SCRIPT ${PROJECT_SOURCE_DIR}/cmake/InstallRecord.cmake)
 add_custom_target(uninstall
   COMMAND ${CMAKE_COMMAND} -P ${PROJECT_SOURCE_DIR}/cmake/Uninstall.cmake
   WORKING_DIRECTORY ${PROJECT_BINARY_DIR}
-  COMMENT "Removing what install_manifest.txt lists")
+  COMMENT "Removing what install_record.txt lists")

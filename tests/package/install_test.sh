@@ -8,9 +8,13 @@ build=$(realpath "$1")
 here=$(cd "$(dirname "$0")" && pwd)
 dest=$(mktemp -d /tmp/tessel-install-XXXXXX)
 # The build's record of a real installation (for make uninstall) is kept.
-[ -f "$build/install_manifest.txt" ] && cp "$build/install_manifest.txt" "$dest.manifest"
+for f in install_manifest.txt install_record.txt; do
+  [ -f "$build/$f" ] && cp "$build/$f" "$dest.$f"
+done
 restore() {
-  if [ -f "$dest.manifest" ]; then mv "$dest.manifest" "$build/install_manifest.txt"; else rm -f "$build/install_manifest.txt"; fi
+  for f in install_manifest.txt install_record.txt; do
+    if [ -f "$dest.$f" ]; then mv "$dest.$f" "$build/$f"; else rm -f "$build/$f"; fi
+  done
   rm -rf "$dest"
 }
 trap restore EXIT
@@ -57,10 +61,18 @@ if command -v script >/dev/null; then
 fi
 desktop-file-validate "$dest$prefix"/share/applications/*.desktop 2>/dev/null || ! command -v desktop-file-validate >/dev/null
 
-# make uninstall removes exactly what was installed.
+# make uninstall refuses another DESTDIR or PREFIX than the installation's
+# (touching nothing), then removes exactly what was installed: not a file of
+# the user's, nor one that changed since (a decoy in an installed file's
+# place).
+uninstall() { (cd "$build" && cmake "$@" -P "$here/../../cmake/Uninstall.cmake" >/dev/null 2>&1); }
 touch "$dest$prefix/bin/mine"
-(cd "$build" && DESTDIR=$dest cmake -P "$here/../../cmake/Uninstall.cmake" >/dev/null)
-left=$(cd "$dest$prefix" && find . -type f | sed 's|^\./||')
-[ "$left" = "bin/mine" ] || { echo "uninstall left or took: $left"; exit 1; }
+echo "the user's own" > "$dest$prefix/share/man/man1/polymul.1.gz"
+if uninstall; then echo "uninstall without the installation's DESTDIR removed something"; exit 1; fi
+if DESTDIR=$dest uninstall -DPREFIX=/usr; then echo "uninstall with another PREFIX went ahead"; exit 1; fi
+[ -f "$dest$prefix/bin/equation" ] || { echo "a refused uninstall took bin/equation"; exit 1; }
+DESTDIR=$dest uninstall -DPREFIX=$prefix
+left=$(cd "$dest$prefix" && find . -type f | sed 's|^\./||' | sort | tr '\n' ' ')
+[ "$left" = "bin/mine share/man/man1/polymul.1.gz " ] || { echo "uninstall left or took: $left"; exit 1; }
 [ ! -e "$dest$prefix/lib/tessel" ] || { echo "uninstall left lib/tessel"; exit 1; }
-echo "install: the expected files; uninstall: all of them, nothing else"
+echo "install: the expected files; uninstall: all of them, nothing else, and only from where they went"
