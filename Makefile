@@ -64,11 +64,14 @@ uninstall:
 # The Debian packages tessel and tessel-window in build-package, and their
 # check: lintian, install with dpkg, a session, man, the desktop entries,
 # removal (as root; this changes the machine it runs on).
+# Reproducible: every time stamp is the last commit's (SOURCE_DATE_EPOCH),
+# so two builds of one commit give the same bytes.
 package:
 	@bash .ci/deps package
-	@cmake --preset package >/dev/null
-	@cmake --build build-package -j $(JOBS)
-	@cd build-package && cpack -G DEB >/dev/null && ls -1 $$PWD/*.deb
+	@export SOURCE_DATE_EPOCH=$$(git log -1 --format=%ct 2>/dev/null || echo 1); \
+	cmake --preset package >/dev/null && \
+	cmake --build build-package -j $(JOBS) && \
+	cd build-package && rm -f *.deb && cpack -G DEB >/dev/null && ls -1 $$PWD/*.deb
 
 package-test: package build
 	@bash tests/package/run.sh build-package build

@@ -4,7 +4,7 @@
 #   bin/equation, bin/polymul
 #   lib/tessel/displays/tessel-terminal.so               the terminal display
 #   lib/tessel/displays/tessel-window.so                 the window display (Qt 6)
-#   lib/tessel/T5Q0RE63.DLL                              the message library (the texts of errors)
+#   lib/tessel/messages/T5Q0RE63.DLL                     the message library (the texts of errors)
 #   share/applications/equation.desktop, polymul.desktop
 #   share/icons/hicolor/scalable/apps/tessel-equation.svg, tessel-polymul.svg
 #   share/man/man1/equation.1.gz, polymul.1.gz           English
@@ -22,16 +22,18 @@ install(TARGETS tessel_terminal LIBRARY DESTINATION ${modules} PERMISSIONS ${mod
 if(TARGET tessel_window)
   install(TARGETS tessel_window LIBRARY DESTINATION ${modules} PERMISSIONS ${module_permissions} COMPONENT window)
 endif()
-install(TARGETS tessel_message_library LIBRARY DESTINATION lib/tessel PERMISSIONS ${module_permissions}
+# (In a folder of its own: a library directly in lib/tessel would make the
+# package run ldconfig for nothing.)
+install(TARGETS tessel_message_library LIBRARY DESTINATION lib/tessel/messages PERMISSIONS ${module_permissions}
         COMPONENT programs)
 # Only in the package: the machine's registry store names the library's
 # folder (the installation value TESSEL, HKEY_LOCAL_MACHINE), a conffile the
 # administrator may change. A plain installation needs none: the programs
-# look in lib/tessel beside their own folder.
+# look in lib/tessel/messages beside their own folder.
 set(machine_store ${PROJECT_BINARY_DIR}/etc/registry.reg)
 file(WRITE ${machine_store} "Windows Registry Editor Version 5.00\n\n"
   "[HKEY_LOCAL_MACHINE\\Software\\Norvane\\Tessel V6.3\\ENV]\n"
-  "\"TESSEL\"=\"${CMAKE_INSTALL_PREFIX}/lib/tessel\"\n")
+  "\"TESSEL\"=\"${CMAKE_INSTALL_PREFIX}/lib/tessel/messages\"\n")
 install(FILES ${machine_store} DESTINATION /etc/tessel COMPONENT programs EXCLUDE_FROM_ALL)
 file(WRITE ${PROJECT_BINARY_DIR}/conffiles "/etc/tessel/registry.reg\n")
 set(CPACK_DEBIAN_PROGRAMS_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/conffiles)
@@ -58,7 +60,8 @@ install(FILES ${PROJECT_BINARY_DIR}/man/ja/equation.1.gz ${PROJECT_BINARY_DIR}/m
         DESTINATION share/man/ja/man1 COMPONENT programs)
 
 # Only in the packages: each one's copyright and changelog.
-set(changelog ${PROJECT_BINARY_DIR}/changelog.gz)
+# (A version with a Debian revision is not native: changelog.Debian.gz.)
+set(changelog ${PROJECT_BINARY_DIR}/changelog.Debian.gz)
 add_custom_command(OUTPUT ${changelog}
   COMMAND ${GZIP} -9 -n -c ${linux}/changelog > ${changelog}
   DEPENDS ${linux}/changelog VERBATIM)
@@ -78,6 +81,7 @@ endforeach()
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tessel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)  # the Debian revision: 1.0.0-1
 set(CPACK_PACKAGE_CONTACT "Tessel maintainers <maintainers@users.noreply.c-seed-e6ff99ab.example>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
@@ -92,7 +96,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PROGRAMS_PACKAGE_NAME tessel)
 set(CPACK_DEBIAN_PROGRAMS_PACKAGE_RECOMMENDS tessel-window)
 set(CPACK_DEBIAN_WINDOW_PACKAGE_NAME tessel-window)
-set(CPACK_DEBIAN_WINDOW_PACKAGE_DEPENDS "tessel (= ${PROJECT_VERSION})")
+set(CPACK_DEBIAN_WINDOW_PACKAGE_DEPENDS "tessel (= ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})")
 set(CPACK_DEBIAN_WINDOW_PACKAGE_SECTION math)
 # A synopsis line, then the extended description (CPack indents it).
 set(CPACK_COMPONENT_PROGRAMS_DESCRIPTION

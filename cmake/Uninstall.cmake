@@ -4,8 +4,8 @@
 #   installation's, or nothing is touched;
 # - only files that still hold what it put there: one changed since (or put
 #   there by something else) stays, with a word;
-# - then the folder of the display modules and lib/tessel when nothing else
-#   is in them.
+# - then the folders of the display modules and of the message library, and
+#   lib/tessel, when nothing else is in them.
 # cmake [-DPREFIX=...] -P Uninstall.cmake, in the build folder.
 if(NOT EXISTS install_record.txt)
   message(FATAL_ERROR "make uninstall: nothing to uninstall: install_record.txt is not here (run make install first)")
@@ -37,12 +37,12 @@ foreach(line IN LISTS lines)
     endif()
   endif()
   get_filename_component(folder "${file}" DIRECTORY)
-  if(folder MATCHES "/lib/tessel(/displays)?$")
+  if(folder MATCHES "/lib/tessel(/displays|/messages)?$")
     list(APPEND folders "${folder}")
   endif()
 endforeach()
 list(REMOVE_DUPLICATES folders)
-list(SORT folders ORDER DESCENDING)  # lib/tessel/displays before lib/tessel
+list(SORT folders ORDER DESCENDING)  # lib/tessel/displays and /messages before lib/tessel
 foreach(dir IN LISTS folders)
   file(GLOB left "${dir}/*")
   if(IS_DIRECTORY "${dir}" AND NOT left)

@@ -86,11 +86,11 @@ bool LookupErrorText(int number, std::string& text) {
     if (LibraryText(folder, number, text)) return true;
   }
   // Where no installation names its folder: the library installed with the
-  // program (beside it, or in lib/tessel beside its folder), as a build
-  // folder or an unpacked archive holds it.
+  // program (beside it, or in lib/tessel/messages beside its folder), as a
+  // build folder or an unpacked archive holds it.
   const std::string program = platform::ProgramFolder();
   if (program.empty()) return false;
-  for (const std::string& folder : {program, program + "/../lib/tessel"})
+  for (const std::string& folder : {program, program + "/../lib/tessel/messages"})
     if (LibraryText(folder, number, text)) return true;
   return false;
 }

@@ -62,6 +62,9 @@ std::unique_ptr<Display> CreateDisplay() {
       else if (auto w = CreateWindowDisplay(problem)) return w;
       std::fprintf(stderr, "TESSEL_DISPLAY=window: no desktop window can be opened here (%s); using the terminal or the stream\n",
                    problem.c_str());
+      // Started from the desktop's menu (no terminal at either end), where
+      // the line above reaches only the session's log: the desktop says it.
+      if (!IsTerminal(0) && !IsTerminal(1)) NoticeOnDesktop("No window can be opened here: " + problem);
       return TerminalOrStream();
     }
     std::fprintf(stderr, "TESSEL_DISPLAY=%s is not a display (stream, terminal, window)\n", chosen);

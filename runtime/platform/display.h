@@ -115,6 +115,11 @@ class Display {
 // where it is built and a display is reachable, else the terminal when
 // standard input and output are terminals, else the stream.
 std::unique_ptr<Display> CreateDisplay();
+
+// A word to the user through the desktop's notifications, for a program
+// started from a menu, where standard error goes only to the session's log;
+// nothing where there are none.
+void NoticeOnDesktop(const std::string& utf8);
 std::unique_ptr<Display> CreateStreamDisplay(int in, int out);
 // The terminal and window displays come from modules of their own; null
 // with the reason when the module is not installed or cannot be loaded.

@@ -23,8 +23,8 @@ prefix=/usr/local
 DESTDIR=$dest cmake --install "$build" --prefix "$prefix" >/dev/null
 expected="bin/equation
 bin/polymul
-lib/tessel/T5Q0RE63.DLL
 lib/tessel/displays/tessel-terminal.so
+lib/tessel/messages/T5Q0RE63.DLL
 share/man/ja/man1/equation.1.gz
 share/man/ja/man1/polymul.1.gz
 share/man/man1/equation.1.gz

@@ -12,8 +12,20 @@ native=$(realpath "$2")
 main=$(ls "$packages"/tessel_*.deb)
 window=$(ls "$packages"/tessel-window_*.deb)
 
-echo "== lintian"
+echo "== lintian (no error; and no hardening tag among the notes)"
 lintian --fail-on error "$main" "$window"
+if lintian -I "$main" "$window" 2>/dev/null | grep -q 'hardening-'; then
+  echo "lintian finds the packages not hardened"; exit 1
+fi
+
+echo "== reproducible: packed again, the same bytes"
+again=$(mktemp -d /tmp/tessel-repack-XXXXXX)
+epoch=$(git -C "$(cd "$(dirname "$0")" && pwd)" log -1 --format=%ct 2>/dev/null || echo 1)
+(cd "$packages" && SOURCE_DATE_EPOCH=$epoch cpack -G DEB -B "$again" >/dev/null)
+for deb in "$main" "$window"; do
+  cmp "$deb" "$again/$(basename "$deb")" || { echo "$(basename "$deb") differs when packed again"; exit 1; }
+done
+rm -rf "$again"
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "installing the packages needs root: run this as root (CI does)"; exit 1
@@ -42,7 +54,7 @@ cmp "$here/built/ans.txt" "$here/installed/ans.txt"
 grep -q '^Answer =' "$here/installed.out"
 # A run-time error says what it means: the packaged message library, named
 # by the machine's store.
-grep -q '^"TESSEL"="/usr/lib/tessel"$' /etc/tessel/registry.reg
+grep -q '^"TESSEL"="/usr/lib/tessel/messages"$' /etc/tessel/registry.reg
 report=$(cd "$here" && printf 'y\nm\n(a+b+c+d+e+f+g+h+i+j)(a+b)\n\n' | XDG_CONFIG_HOME=$here/config TESSEL_DISPLAY=stream /usr/bin/equation || true)
 grep -qF $'エラー[9]\n配列の添字が範囲を超えているか、配列が大きすぎます' <<<"$report" ||
   { echo "the installed equation did not say what error 9 means: $report"; exit 1; }

@@ -3,6 +3,8 @@
 // (tessel-terminal.so, ncurses). Each is loaded from beside the program, or
 // from lib/tessel/displays beside the folder it is installed in, only when that
 // display is chosen, so that the others start without those libraries.
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -62,6 +64,18 @@ std::unique_ptr<Display> LoadDisplayModule(const char* what, const std::string& 
 }
 
 }  // namespace
+
+void NoticeOnDesktop(const std::string& utf8) {
+  // notify-send (libnotify-bin), where the desktop has it; not waited for.
+  const char* argv[] = {"notify-send", "--app-name=tessel", "tessel", utf8.c_str(), nullptr};
+  pid_t pid;
+  posix_spawn_file_actions_t quiet;
+  posix_spawn_file_actions_init(&quiet);
+  posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawnp(&pid, "notify-send", &quiet, nullptr, const_cast<char* const*>(argv), environ);
+  posix_spawn_file_actions_destroy(&quiet);
+}
 
 bool DesktopReachable() {
   const char* qpa = std::getenv("QT_QPA_PLATFORM");

@@ -12,6 +12,8 @@ std::unique_ptr<Display> CreateTerminalDisplay(std::string& problem) {
 }
 
 // A window station that shows windows (not a service's).
+void NoticeOnDesktop(const std::string&) {}  // the window always opens here
+
 bool DesktopReachable() {
   USEROBJECTFLAGS flags{};
   HWINSTA station = GetProcessWindowStation();
