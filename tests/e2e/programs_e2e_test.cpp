@@ -98,7 +98,9 @@ TEST_F(Programs, EquationFromAFile) {
   Write("c:siki.txt", "(a+1)(a-1)\r\n");
   e2e::Run r = Run(kEquation,
                    "y\nf\n\nnone.txt\nwhatever\nf\nsiki.txt\nn\nn\nf\nc:siki.txt\n\"c:siki.txt\"\nn\ny\n");
-  EXPECT_EQ(r.exitCode, 0);
+  // (On Windows the quoted name leads elsewhere, and the dialogue runs out
+  // of input while it still waits: status 3.)
+  EXPECT_EQ(r.exitCode, e2e::WindowsBuild() ? 3 : 0);
   const std::string ask = "ファイル名をsiki.txt　というように、\nテキストファイルで指定してください。? ";
   // An empty name asks both lines again; a missing name waits at "ok".
   EXPECT_NE(r.out.find(kMode + "f\n" + ask + "\n" + ask + "none.txt\nnone.txtは存在しません。入力し直して下さい。\nok? whatever\n" + kMode),
