@@ -22,3 +22,16 @@ function(tessel_program target)
     target_link_options(${target} PRIVATE -static-libstdc++ -static-libgcc)
   endif()
 endfunction()
+
+# A display module copied beside a test program that loads it, and copied
+# again whenever the module is built anew (a copy made only when the test
+# program links would go stale).
+function(tessel_module_beside target module)
+  set(copy ${CMAKE_CURRENT_BINARY_DIR}/$<TARGET_FILE_NAME:${module}>)
+  add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${module}.copied
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${module}> ${copy}
+    COMMAND ${CMAKE_COMMAND} -E touch ${CMAKE_CURRENT_BINARY_DIR}/${module}.copied
+    DEPENDS ${module} $<TARGET_FILE:${module}>)
+  add_custom_target(${target}_${module} DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/${module}.copied)
+  add_dependencies(${target} ${target}_${module})
+endfunction()
