@@ -81,12 +81,14 @@ package-test: package build
 windows:
 	@bash .ci/deps windows
 	@cmake --preset windows >/dev/null
-	@cmake --build build-windows -j $(JOBS)
+	@cmake --build build-windows -j $(JOBS) --target programs
 
 windows-package: windows
-	@cmake --build build-windows --target windows_package
+	@cmake --build build-windows -j $(JOBS) --target windows_package
 
+# The cross-built tests too, then all of them under wine64.
 windows-test: windows-package build
+	@cmake --build build-windows -j $(JOBS)
 	@bash tests/windows/run.sh build-windows build
 
 # The web: both programs as WebAssembly and the static site that runs them

@@ -13,6 +13,12 @@
 option(TESSEL_STATIC_CXX "Link the programs with their own copy of the C++ run-time library" ON)
 
 function(tessel_program target)
+  if(WIN32)
+    # A program of the windows subsystem: started from the desktop it opens
+    # its window and no console beside it (standard handles a parent passes,
+    # or the console it is started from, still serve the stream display).
+    target_link_options(${target} PRIVATE -mwindows)
+  endif()
   if(WIN32 OR EMSCRIPTEN)
     return()  # the exported routines are marked in the code or found in a table
   endif()

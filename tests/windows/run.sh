@@ -28,6 +28,12 @@ echo "== Wine prefix $WINEPREFIX"
 $wine wineboot --init >/dev/null 2>&1
 wineserver -w
 
+echo "== programs of the windows subsystem: no console opens beside their window"
+for exe in equation polymul; do
+  x86_64-w64-mingw32-objdump -p "$windows/$exe.exe" | grep -q 'Subsystem.*(Windows GUI)' ||
+    { echo "$exe.exe is not a program of the windows subsystem"; exit 1; }
+done
+
 echo "== MAINFORM is a resource of type 10 (RCDATA) in each .exe"
 for exe in equation polymul; do
   x86_64-w64-mingw32-windres "$windows/$exe.exe" -O rc | grep -A2 'Type: rcdata' | grep -q 'Name: "MAINFORM"' ||

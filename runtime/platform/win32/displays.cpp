@@ -11,9 +11,9 @@ std::unique_ptr<Display> CreateTerminalDisplay(std::string& problem) {
   return nullptr;
 }
 
-// A window station that shows windows (not a service's).
 void NoticeOnDesktop(const std::string&) {}  // the window always opens here
 
+// A window station that shows windows (not a service's).
 bool DesktopReachable() {
   USEROBJECTFLAGS flags{};
   HWINSTA station = GetProcessWindowStation();

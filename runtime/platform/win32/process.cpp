@@ -5,11 +5,14 @@
 #include <cstdlib>
 #include <windows.h>
 
+#include "runtime/platform/standard_io.h"
 #include "runtime/platform/win32/wide.h"
 
 namespace platform {
 
 void PrepareProcess() {
+  // (Asking connects the standard descriptors first: see standard_io.)
+  const bool consoleOut = IsTerminal(1), consoleIn = IsTerminal(0);
   // Standard input and output carry bytes as they are (the stream display
   // does its own line ends).
   _setmode(0, _O_BINARY);
@@ -18,11 +21,11 @@ void PrepareProcess() {
   // The stream display speaks UTF-8; a console shows and types it so while
   // the program runs, and gets its own code pages back at the end.
   static UINT output = 0, input = 0;
-  if (_isatty(1)) {
+  if (consoleOut) {
     output = GetConsoleOutputCP();
     SetConsoleOutputCP(CP_UTF8);
   }
-  if (_isatty(0)) {
+  if (consoleIn) {
     input = GetConsoleCP();
     SetConsoleCP(CP_UTF8);
   }
