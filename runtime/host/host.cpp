@@ -340,7 +340,9 @@ void Host::Beep() {
 }
 
 void Host::ShowHostMessage(int number, bool table2) {
-  if (display_) display_->MessageBox(exeBaseName_ + ".EXE", text::HostMessage(number, table2));
+  if (display_)
+    display_->MessageBox(exeBaseName_ + ".EXE", text::HostMessage(number, table2),
+                         platform::Display::BoxKind::HostMessage);
 }
 
 bool Host::ScreenWrite(const char* bytes, size_t length) {
@@ -383,7 +385,8 @@ void Host::ReportRuntimeError(const rt::ModuleRecord* module, int number, int li
     if (hasText) mainWindow_->screen.Write("\r\n" + library);
     EndWait(false, text::PressAnyKey());
   } else if (display_) {
-    display_->MessageBox(exeBaseName_ + ".EXE", hasText ? errorLine + "\n" + library : errorLine);
+    display_->MessageBox(exeBaseName_ + ".EXE", hasText ? errorLine + "\n" + library : errorLine,
+                         platform::Display::BoxKind::RuntimeError);
   }
 }
 
@@ -422,7 +425,7 @@ void Host::EndWait(bool breakFlag, const std::string& given) {
       mainWindow_->screen.Write("\r\n", 2);
     }
   } else if (display_) {
-    display_->MessageBox(exeBaseName_ + ".EXE", shown);
+    display_->MessageBox(exeBaseName_ + ".EXE", shown, platform::Display::BoxKind::Wait);
   }
   --waitNesting_;
 }

@@ -105,6 +105,13 @@ class Display {
   virtual void Beep() {}
   // A message box (CP932 caption and text); returns when it is dismissed.
   virtual void MessageBox(const std::string& caption, const std::string& text) = 0;
+  // The kind of a message box, for a display that shows real ones: a host's
+  // own message (an error icon), a run-time error (a warning icon and a help
+  // button), the key wait of a stopped program (a warning icon).
+  enum class BoxKind { HostMessage, RuntimeError, Wait };
+  virtual void MessageBox(const std::string& caption, const std::string& text, BoxKind) {
+    MessageBox(caption, text);
+  }
   // Puts text on the clipboard; false when it cannot be opened.
   virtual bool CopyText(const std::string& /*cp932*/) { return false; }
   // Puts an image of the grid on the clipboard, where the display can.

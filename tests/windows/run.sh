@@ -30,7 +30,8 @@ wineserver -w
 
 echo "== programs of the windows subsystem: no console opens beside their window"
 for exe in equation polymul; do
-  x86_64-w64-mingw32-objdump -p "$windows/$exe.exe" | grep -q 'Subsystem.*(Windows GUI)' ||
+  headers=$(x86_64-w64-mingw32-objdump -p "$windows/$exe.exe")
+  grep -q 'Subsystem.*(Windows GUI)' <<<"$headers" ||
     { echo "$exe.exe is not a program of the windows subsystem"; exit 1; }
 done
 
@@ -64,6 +65,23 @@ for value in 'XLINE    REG_DWORD    0x82' 'XCODE    REG_DWORD    0xc0000005' 'XM
              'XRTL    REG_SZ    V6.30 L10 U002+1'; do
   grep -qF "$value" <<<"$record" || { echo "the record lacks $value: $record"; exit 1; }
 done
+
+echo "== the message library only from a folder no one else may write"
+# The test library (error 5: "Illegal function call") in a folder of this
+# user's, then in one that everyone may write (Wine shows a folder of mode
+# 777 so): there it is refused, and the library beside the program speaks.
+planted=$(mktemp -d /tmp/tessel-planted-XXXXXX)
+cp "$windows/tests/runtime/host/messages/T5Q0RE63.DLL" "$planted/"
+chmod 755 "$planted"
+$wine reg add 'HKCU\Software\Norvane\Tessel V6.3\ENV' /v TESSEL /t REG_SZ /d "Z:$planted" /f >/dev/null
+said() { printf 'x\n\n' | TESSEL_DISPLAY=stream $wine "$windows/echo_program.exe" error 2>/dev/null || true; }
+grep -q 'Illegal function call' <<<"$(said)" || { echo "the library of a trusted folder was not used"; exit 1; }
+chmod 777 "$planted"
+report=$(said)
+if grep -q 'Illegal function call' <<<"$report"; then echo "a library in a folder anyone may write was loaded"; exit 1; fi
+grep -q '引数が正しくありません' <<<"$report" || { echo "no text from the library beside the program: $report"; exit 1; }
+$wine reg delete 'HKCU\Software\Norvane\Tessel V6.3\ENV' /f >/dev/null
+rm -rf "$planted"
 
 echo "== installer"
 setup=$windows/package/tessel-setup.exe

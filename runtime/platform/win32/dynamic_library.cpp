@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "runtime/platform/win32/trusted_writers.h"
 #include "runtime/platform/win32/wide.h"
 
 namespace platform {
@@ -18,20 +19,25 @@ std::string ProgramFolder() {
   return FromWide(program.substr(0, program.find_last_of(L"\\/")), CP_UTF8);
 }
 
-// Only from an absolute folder ("C:\..." or "\\server\..."), and only that
-// file: LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | SYSTEM32 keeps the library's own
-// imports from being looked up in the current folder or on the PATH.
+// Only from an absolute folder ("C:\..." or "\\server\..."), only that file,
+// and only when nobody but the user, Administrators or SYSTEM may change the
+// folder or the file (anything else could be someone else's code). The
+// library's own imports are looked for in its folder and in System32 only,
+// never in the current folder or on the PATH.
 void* LoadTrustedLibrary(const std::string& folder, const std::string& file) {
   const bool absolute = (folder.size() >= 3 && folder[1] == ':' && (folder[2] == '\\' || folder[2] == '/')) ||
                         (folder.size() >= 2 && (folder[0] == '\\' || folder[0] == '/') && folder[1] == folder[0]);
   if (!absolute || file.empty() || file.find_first_of("\\/:") != std::string::npos) return nullptr;
-  std::wstring path = ToWide(folder, CP_UTF8);
-  if (path.back() != L'\\' && path.back() != L'/') path += L'\\';
-  path += ToWide(file, CP_UTF8);
+  std::string full = folder;
+  if (full.back() != '\\' && full.back() != '/') full += '\\';
+  full += file;
+  const std::wstring path = ToWide(full, CP_UTF8);
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
     return nullptr;
-  HMODULE library = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (!OnlyTrustedMayWrite(folder) || !OnlyTrustedMayWrite(full)) return nullptr;
+  HMODULE library =
+      LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
   return reinterpret_cast<void*>(library);
 }
 

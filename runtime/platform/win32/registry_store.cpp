@@ -103,7 +103,9 @@ bool RegistryChange::Commit(RegistryRoot root, const std::string& key) const {
 std::optional<std::string> RegistryGetString(RegistryRoot root, const std::string& key, const std::string& name) {
   DWORD type = 0, number = 0;
   std::wstring text;
-  if (!Read(root, key, name, type, text, number) || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::nullopt;
+  // REG_SZ only: an expandable string (REG_EXPAND_SZ) would name what the
+  // environment of the moment makes of it.
+  if (!Read(root, key, name, type, text, number) || type != REG_SZ) return std::nullopt;
   return WideToCp932(text);
 }
 

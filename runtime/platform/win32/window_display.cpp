@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -244,28 +245,46 @@ class WindowDisplay : public Display {
   void Beep() override { MessageBeep(MB_OK); }
 
   void MessageBox(const std::string& caption, const std::string& text) override {
-    MessageBoxW(hwnd_ && IsWindowVisible(hwnd_) ? hwnd_ : nullptr, Cp932ToWide(text).c_str(),
-                Cp932ToWide(caption).c_str(), MB_OK | MB_ICONEXCLAMATION);
+    Box(caption, text, MB_OK | MB_ICONEXCLAMATION);
+  }
+  // A host's message with the error icon; a run-time error with the warning
+  // icon and a help button (its WM_HELP reaches the owner); the key wait of
+  // a stopped program with the warning icon.
+  void MessageBox(const std::string& caption, const std::string& text, BoxKind kind) override {
+    Box(caption, text,
+        kind == BoxKind::HostMessage    ? MB_OK | MB_ICONERROR
+        : kind == BoxKind::RuntimeError ? MB_OK | MB_HELP | MB_ICONWARNING
+                                        : MB_OK | MB_ICONWARNING);
   }
 
-  // The text as Unicode: the system gives it to programs that ask for the
-  // ANSI form in their own code page.
+  // The text in both forms: CF_TEXT as the CP932 bytes it is (with
+  // CF_LOCALE Japanese, so that the system converts it from code page 932),
+  // and CF_UNICODETEXT.
   bool CopyText(const std::string& cp932) override {
     if (!hwnd_ || !OpenClipboard(hwnd_)) return false;
     EmptyClipboard();
     const std::wstring text = Cp932ToWide(cp932);
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    bool ok = false;
-    if (block) {
-      auto* p = static_cast<wchar_t*>(GlobalLock(block));
-      std::copy(text.begin(), text.end(), p);
-      p[text.size()] = L'\0';
-      GlobalUnlock(block);
-      ok = SetClipboardData(CF_UNICODETEXT, block) != nullptr;
-      if (!ok) GlobalFree(block);
-    }
+    const LCID japanese = MAKELCID(MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT), SORT_DEFAULT);
+    const bool ok = Put(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t)) &&
+                    Put(CF_TEXT, cp932.c_str(), cp932.size() + 1) && Put(CF_LOCALE, &japanese, sizeof japanese);
     CloseClipboard();
     return ok;
+  }
+
+  void Box(const std::string& caption, const std::string& text, UINT style) {
+    MessageBoxW(hwnd_ && IsWindowVisible(hwnd_) ? hwnd_ : nullptr, Cp932ToWide(text).c_str(),
+                Cp932ToWide(caption).c_str(), style);
+  }
+
+  // A copy of the bytes on the open clipboard in one format.
+  static bool Put(UINT format, const void* bytes, size_t size) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (!block) return false;
+    std::memcpy(GlobalLock(block), bytes, size);
+    GlobalUnlock(block);
+    if (SetClipboardData(format, block)) return true;
+    GlobalFree(block);
+    return false;
   }
 
   // A bitmap of the whole grid: the background over white, the text over it.

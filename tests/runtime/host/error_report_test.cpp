@@ -18,6 +18,9 @@
 #include "runtime/platform/dynamic_library.h"
 #include "runtime/platform/registry_store.h"
 #include "support/temp_folder.h"
+#if defined(_WIN32)
+#include "support/private_registry.h"
+#endif
 
 namespace host {
 namespace {
@@ -187,6 +190,34 @@ TEST_F(ErrorReport, TheMessageLibraryOnlyFromAnAbsoluteFolder) {
   EXPECT_FALSE(lookup(""));
   EXPECT_FALSE(lookup("messages"));
   std::filesystem::current_path(here);
+}
+
+// The library's own imports are looked for in its folder and in System32,
+// never in the current folder (where a user keeps data files, and anyone
+// may have put a DLL).
+TEST_F(ErrorReport, TheMessageLibrarysImportsNotFromTheCurrentFolder) {
+  const std::filesystem::path here = std::filesystem::current_path();
+  const std::string importing = (here / "importing").string() + "\\";
+  auto lookup = [&] {
+    platform::RegistrySetString(RegistryRoot::CurrentUser, kEnvKey, "TESSEL", importing);
+    std::string text;
+    return LookupErrorText(5, text) && text == "Text through the helper";
+  };
+  std::filesystem::current_path(here / "helper");
+  EXPECT_FALSE(lookup());
+  std::filesystem::current_path(here);
+  std::filesystem::copy_file(here / "helper" / "tessel_helper.dll", here / "importing" / "tessel_helper.dll",
+                             std::filesystem::copy_options::overwrite_existing);
+  EXPECT_TRUE(lookup());  // beside the library, it is found
+  std::filesystem::remove(here / "importing" / "tessel_helper.dll");
+}
+
+// TESSEL must be a plain string (REG_SZ): an expandable one names whatever
+// the environment of the moment makes of it.
+TEST_F(ErrorReport, AnExpandableTesselValueIsNotTaken) {
+  ASSERT_TRUE(test_support::SetExpandableString("Software\\Norvane\\Tessel V6.3\\ENV", "TESSEL", kMessageLibraryDir));
+  std::string text;
+  EXPECT_FALSE(LookupErrorText(5, text) && text == "Illegal function call");
 }
 #else
 // The message library is loaded only from an absolute folder that, with the
