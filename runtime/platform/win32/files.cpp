@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <cwctype>
 #include <map>
 
 #include "runtime/platform/file_faults.h"
@@ -110,6 +111,21 @@ int OpenReplacement(const std::wstring& target, uint32_t& error) {
   }
 }
 
+// A name the system keeps for a device in every folder (CON, PRN, AUX, NUL,
+// COM1 to COM9, LPT1 to LPT9, also with an extension: "nul.txt"): no file
+// is ever made under it, so it is refused as a bad name instead of failing
+// later for no reason the user could see.
+bool DeviceName(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L"\\/:");
+  std::wstring base = path.substr(slash == std::wstring::npos ? 0 : slash + 1);
+  base = base.substr(0, base.find(L'.'));
+  while (!base.empty() && base.back() == L' ') base.pop_back();
+  for (wchar_t& c : base) c = static_cast<wchar_t>(towupper(c));
+  if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL") return true;
+  return base.size() == 4 && (base.rfind(L"COM", 0) == 0 || base.rfind(L"LPT", 0) == 0) && base[3] >= L'1' &&
+         base[3] <= L'9';
+}
+
 }  // namespace
 
 int OpenFile(const std::string& cp932Name, bool read, bool write, Creation creation, uint32_t& error) {
@@ -118,6 +134,10 @@ int OpenFile(const std::string& cp932Name, bool read, bool write, Creation creat
     return -1;
   }
   const std::wstring name = Cp932ToWide(cp932Name);
+  if (DeviceName(name)) {
+    error = ERROR_INVALID_NAME;
+    return -1;
+  }
   const DWORD attributes = GetFileAttributesW(name.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     error = ERROR_ACCESS_DENIED;

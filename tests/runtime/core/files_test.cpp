@@ -82,6 +82,19 @@ TEST_F(FilesTest, OpenErrors) {
   ExpectError([] { Close(0); int32_t bad[] = {300}; CloseFiles(bad, 1); }, 50, 0x1E01);
 }
 
+#if defined(_WIN32)
+// The names Windows keeps for devices are no files: a bad file name, as the
+// user is told, in any case and with any extension.
+TEST_F(FilesTest, DeviceNamesAreBadFileNames) {
+  for (const char* name : {"CON", "nul", "aux.txt", "Com1", "LPT9.dat", "prn ", "sub\\NUL.txt"}) {
+    ExpectError([&] { Open(name, kModeOutput); }, 55, 0x2008);
+    ExpectError([&] { Open(name, kModeInput); }, 55, 0x2008);
+  }
+  Open("console.txt", kModeOutput);  // only the names themselves
+  Close();
+}
+#endif
+
 TEST_F(FilesTest, PrintToAFileEndsWithCrLfAndOneEofByte) {
   Write("out.txt", "old contents that are longer");
   Open("out.txt", kModeOutput);  // mode 11 empties an existing file
