@@ -3,7 +3,7 @@
 ; as the programs' windows are, and an uninstaller that removes everything
 ; it put in place. The programs read and write their files in their own
 ; folder, as their dialogue says, so the shortcuts start them there.
-; makensis -DBUILD=<folder of the .exe files> -DOUT=<setup.exe> installer.nsi
+; makensis -DBUILD=<folder of the .exe files> -DOUT=<setup.exe> -DVERSION=<version> installer.nsi
 Unicode true
 Target amd64-unicode  ; the programs are 64-bit, and so is the installer
 SetCompressor /SOLID lzma
@@ -39,6 +39,9 @@ Section "Programs"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "数式展開・数式乗算 (Tessel)"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
   WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "Tessel"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\equation.exe,0"
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd

@@ -30,6 +30,11 @@ void InstallFatalSignalReport(const FatalReport& report, FatalWhere where);
 // process exits with 128 + the signal's number, in every display.
 void InstallEndSignals();
 
+// The window a fatal report's message box belongs to (Windows: the main
+// window, when the window display shows it; null when there is none, and
+// then no box is shown: the line on standard error stands alone).
+void SetFatalReportOwner(void* window);
+
 // A display that changed the terminal registers how to put it back, with
 // async-signal-safe calls only; null when it has nothing to put back.
 void SetTerminalRestore(void (*restore)());

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "process.h"
@@ -184,6 +185,61 @@ TEST_F(WindowSession, WindowsProgramInItsOwnWindow) {
   Line("y");
   EXPECT_EQ(ExitCode(program, 100), 0);
   (void)!std::system(("rm -rf " + folder).c_str());
+}
+
+// On a display scaled to 200% the .exe, aware of the screen's DPI, draws its
+// grid in real pixels: the window twice as large, the whole grid in it, the
+// text crisp (a screenshot at each scale is kept as an artefact).
+TEST_F(WindowSession, WindowsProgramScalesWithTheDisplay) {
+  const char* windows = e2e::WindowsBuild();
+  if (!windows) GTEST_SKIP() << "TESSEL_E2E_WINDOWS does not name a Windows build";
+  const std::string wine = "WINEDEBUG=-all /usr/lib/wine/wine64 ";
+  auto scale = [&](int dpi) {
+    for (const char* key : {"HKCU\\Control Panel\\Desktop",
+                            "HKLM\\System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts"})
+      e2e::RunProgram(wine + "reg add '" + std::string(key) + "' /v LogPixels /t REG_DWORD /d " + std::to_string(dpi) +
+                          " /f",
+                      "");
+    (void)!std::system("wineserver -k 2>/dev/null; wineserver -w 2>/dev/null");
+  };
+  auto open = [&](int dpi, std::pair<int, int>& size) {
+    scale(dpi);
+    pid_t program = fork();
+    if (program == 0) {
+      setenv("DISPLAY", display.c_str(), 1);
+      setenv("WINEDEBUG", "-all", 1);
+      execl("/usr/lib/wine/wine64", "wine64", (std::string(windows) + "/equation.exe").c_str(), nullptr);
+      _exit(127);
+    }
+    std::string id;
+    for (int i = 0; i < 300 && id.empty(); ++i) {
+      Sleep(100);
+      e2e::Run found = Xdo("search --name 数式展開");
+      if (found.exitCode == 0) id = found.out.substr(0, found.out.find('\n'));
+    }
+    if (id.empty()) return program;
+    Sleep(1000);
+    const std::string geometry = Xdo("getwindowgeometry " + id).out;
+    const size_t at = geometry.find("Geometry: ");
+    if (at != std::string::npos) std::sscanf(geometry.c_str() + at, "Geometry: %dx%d", &size.first, &size.second);
+    (void)!std::system(("mkdir -p " + std::string(ARTEFACT_DIR)).c_str());
+    if (e2e::Have("import"))
+      e2e::RunProgram("DISPLAY=" + display + " import -window " + id + " " + ARTEFACT_DIR + "/equation-exe-" +
+                          std::to_string(dpi * 100 / 96) + "percent.png",
+                      "");
+    Xdo("windowfocus --sync " + id);
+    Line("n");
+    return program;
+  };
+  std::pair<int, int> normal{0, 0}, scaled{0, 0};
+  const pid_t first = open(96, normal);
+  ExitCode(first, 100);
+  const pid_t second = open(192, scaled);
+  ExitCode(second, 100);
+  scale(96);
+  ASSERT_GT(normal.first, 600) << "no window at 100%";
+  EXPECT_EQ(scaled.first, 2 * normal.first);
+  EXPECT_GE(scaled.second, 2 * normal.second - 8);  // the caption and the frame scale too, to whole pixels
 }
 
 }  // namespace

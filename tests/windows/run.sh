@@ -35,10 +35,15 @@ for exe in equation polymul; do
     { echo "$exe.exe is not a program of the windows subsystem"; exit 1; }
 done
 
-echo "== MAINFORM is a resource of type 10 (RCDATA) in each .exe"
+echo "== the resources of each .exe: MAINFORM (RCDATA, Japanese), the icon, the version, the manifest"
 for exe in equation polymul; do
-  x86_64-w64-mingw32-windres "$windows/$exe.exe" -O rc | grep -A2 'Type: rcdata' | grep -q 'Name: "MAINFORM"' ||
+  resources=$(x86_64-w64-mingw32-windres "$windows/$exe.exe" -O rc)
+  grep -A2 'Type: rcdata' <<<"$resources" | grep -q 'Name: "MAINFORM"' ||
     { echo "$exe.exe carries no MAINFORM resource"; exit 1; }
+  for wanted in 'LANGUAGE 17, 1' 'Type: group icon' 'Type: version' 'Type: 24' 'Name: "TS$VERSIONINFO"' \
+                'Name: "T5Q0ICONLIST"' "VALUE \"OriginalFilename\", \"$exe.exe\"" 'PerMonitorV2'; do
+    grep -qF "$wanted" <<<"$resources" || { echo "$exe.exe lacks $wanted"; exit 1; }
+  done
 done
 
 echo "== unit tests under wine64"
@@ -52,7 +57,7 @@ fi
 
 echo "== end-to-end: the stream sessions and the window against the .exe files"
 TESSEL_E2E_WINDOWS=$windows "$native/tests/e2e/e2e_tests" \
-  --gtest_filter='Programs.*:Polymul.*:Repro.*:CommandLine.*:WindowSession.WindowsProgramInItsOwnWindow' --gtest_brief=1
+  --gtest_filter='Programs.*:Polymul.*:Repro.*:CommandLine.*:WindowSession.WindowsProgram*' --gtest_brief=1
 
 echo "== an access violation: the report on standard error and the X* record in the registry"
 crash_err=$(cd "$WINEPREFIX" && printf 'x\n' | TESSEL_DISPLAY=stream $wine "$windows/echo_program.exe" crash 2>&1 >/dev/null || true)
@@ -65,6 +70,24 @@ for value in 'XLINE    REG_DWORD    0x82' 'XCODE    REG_DWORD    0xc0000005' 'XM
              'XRTL    REG_SZ    V6.30 L10 U002+1'; do
   grep -qF "$value" <<<"$record" || { echo "the record lacks $value: $record"; exit 1; }
 done
+
+echo "== an access violation in a window: the system's box over it says so"
+xdisplay=":$((100 + $$ % 100))"
+Xvfb "$xdisplay" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+sleep 1
+(cd "$WINEPREFIX" && DISPLAY=$xdisplay $wine "$windows/echo_program.exe" crash >/dev/null 2>&1 || true) &
+crashed=$!
+box=$(DISPLAY=$xdisplay $wine "$windows/fatal_box.exe" | tr -d '\r' || true)
+wait $crashed
+kill $xvfb
+grep -qx '続行不可能なエラーが発生しました MAIN.BAS \[130行\]' <<<"$box" ||
+  { echo "no fatal message box (or another text) over the window: $box"; exit 1; }
+# (reg query shows no REG_QWORD: the export, UTF-16, does.)
+$wine reg export 'HKCU\Software\Norvane\Tessel V6.3\RUNTIME\ERROR' "$WINEPREFIX/error.reg" /y >/dev/null 2>&1
+exported=$(iconv -f UTF-16 -t UTF-8 "$WINEPREFIX/error.reg")
+grep -qE '"XADDR"=hex\(b\):([0-9a-f]{2},){4}(0[1-9a-f]|[1-9a-f][0-9a-f]),' <<<"$exported" ||
+  { echo "the record lacks the whole 64-bit address: $exported"; exit 1; }
 
 echo "== the message library only from a folder no one else may write"
 # The test library (error 5: "Illegal function call") in a folder of this
@@ -93,6 +116,12 @@ folder=$home/AppData/Local/Programs/Tessel
 menu=$home/AppData/Roaming/Microsoft/Windows/Start\ Menu/Programs/Tessel
 for f in equation.exe polymul.exe T5Q0RE63.DLL README.txt uninstall.exe; do
   [ -f "$folder/$f" ] || { echo "not installed: $f"; exit 1; }
+done
+[ "$(head -c 3 "$folder/README.txt" | od -An -tx1 | tr -d ' ')" = efbbbf ] ||
+  { echo "README.txt has no byte-order mark: Notepad would read it as CP932"; exit 1; }
+entry=$($wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessel')
+for value in DisplayVersion Publisher DisplayIcon; do
+  grep -q "$value" <<<"$entry" || { echo "the uninstall entry has no $value: $entry"; exit 1; }
 done
 for link in 数式展開 数式乗算（ファイル）; do
   [ -f "$menu/$link.lnk" ] || { echo "no shortcut $link"; exit 1; }

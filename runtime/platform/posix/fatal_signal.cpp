@@ -172,6 +172,8 @@ void InstallEndSignals() {
   }
 }
 
+void SetFatalReportOwner(void*) {}  // no message box here: the line on standard error
+
 void SetTerminalRestore(void (*restore)()) { terminalRestore = restore; }
 
 void InstallFatalSignalReport(const FatalReport& report, FatalWhere where) {

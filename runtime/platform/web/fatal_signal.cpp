@@ -20,6 +20,8 @@ void InstallFatalSignalReport(const FatalReport& report, FatalWhere where) {
   installed = true;
 }
 
+void SetFatalReportOwner(void*) {}  // no message box here: the line on standard error
+
 void SetTerminalRestore(void (*)()) {}
 
 }  // namespace platform

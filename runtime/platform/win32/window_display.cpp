@@ -6,6 +6,7 @@
 // (PeekMessage in the statement poll, GetMessage in key waits).
 #include "runtime/platform/display.h"  // before windows.h, whose macros share the message names
 #include "runtime/platform/encoding.h"
+#include "runtime/platform/fatal_signal.h"
 
 #include <windows.h>
 #include <imm.h>
@@ -90,27 +91,63 @@ std::pair<int, int> CellOf(HFONT font) {
   return {std::max<int>(1, s.cx), std::max<int>(1, s.cy)};
 }
 
-// The font of a face the form names, else the Japanese fixed-pitch font.
-// "FixedSys" (and no face) is a raster font of one size whose cells are 8
-// pixels wide whatever height is asked: its stand-in takes the largest size
-// up to 16 pixels whose "." is at most 8 pixels wide, so that a form made
-// for it shows its whole grid.
-HFONT FontFor(const std::string& cp932Face, int pixelHeight) {
+// The functions of newer systems, where they are (the program still runs
+// where they are not, at the system's one DPI).
+template <typename F>
+F User32(const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+// The screen's dots per inch: 96 at 100% scaling, 192 at 200%.
+UINT SystemDpi() {
+  if (auto get = User32<UINT(WINAPI*)(void)>("GetDpiForSystem")) return get();
+  HDC dc = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+  ReleaseDC(nullptr, dc);
+  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+UINT WindowDpi(HWND h, UINT otherwise) {
+  auto get = User32<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+  const UINT dpi = get && h ? get(h) : 0;
+  return dpi ? dpi : otherwise;
+}
+
+// A length in pixels at 96 DPI, at this DPI: the grid is drawn in real
+// pixels, so that its cells stay crisp on a scaled display.
+int Scaled(int pixels, UINT dpi) { return MulDiv(pixels, static_cast<int>(dpi), 96); }
+
+// The window's frame around a client area, at this DPI.
+void AdjustForDpi(RECT& r, DWORD style, UINT dpi) {
+  if (auto adjust = User32<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi")) {
+    adjust(&r, style, FALSE, 0, dpi);
+    return;
+  }
+  AdjustWindowRectEx(&r, style, FALSE, 0);
+}
+
+// The font of a face the form names, else the Japanese fixed-pitch font, at
+// this DPI. "FixedSys" (and no face) is a raster font of one size whose
+// cells are 8 pixels wide whatever height is asked: its stand-in takes the
+// largest size up to 16 pixels whose "." is at most 8 pixels wide (both at
+// 96 DPI), so that a form made for it shows its whole grid.
+HFONT FontFor(const std::string& cp932Face, int pixelHeight, UINT dpi) {
   const bool raster = cp932Face.empty() || cp932Face == "FixedSys";
+  const int height = Scaled(pixelHeight > 0 ? pixelHeight : 16, dpi);
   if (!raster) {
     const std::wstring face = Cp932ToWide(cp932Face);
-    HFONT f = MakeFont(face, pixelHeight > 0 ? pixelHeight : 16);
+    HFONT f = MakeFont(face, height);
     if (FaceOf(f) == face) return f;
     DeleteObject(f);
   }
   const std::wstring face = JapaneseFixedFace();
-  if (!raster) return MakeFont(face, pixelHeight > 0 ? pixelHeight : 16);
-  for (int size = 16; size > 10; --size) {
+  if (!raster) return MakeFont(face, height);
+  for (int size = Scaled(16, dpi); size > Scaled(10, dpi); --size) {
     HFONT f = MakeFont(face, size);
-    if (CellOf(f).first <= 8 || size == 11) return f;
+    if (CellOf(f).first <= Scaled(8, dpi) || size == Scaled(10, dpi) + 1) return f;
     DeleteObject(f);
   }
-  return MakeFont(face, 16);
+  return MakeFont(face, Scaled(16, dpi));
 }
 
 class WindowDisplay : public Display {
@@ -130,11 +167,19 @@ class WindowDisplay : public Display {
       c.lpszClassName = kClassName;
       registered = RegisterClassExW(&c) != 0;
     }
-    font_ = FontFor("FixedSys", 18);
-    std::tie(cellWidth_, cellHeight_) = CellOf(font_);
-    hwnd_ = CreateWindowExW(0, kClassName, L"", kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 648, 466, nullptr, nullptr,
-                            GetModuleHandleW(nullptr), this);
-    if (hwnd_) AddCopyCommands();
+    dpi_ = SystemDpi();
+    MakeFontOf("FixedSys", 18);
+    hwnd_ = CreateWindowExW(0, kClassName, L"", kStyle, CW_USEDEFAULT, CW_USEDEFAULT, Scaled(648, dpi_),
+                            Scaled(466, dpi_), nullptr, nullptr, GetModuleHandleW(nullptr), this);
+    if (!hwnd_) return;
+    AddCopyCommands();
+    SetFatalReportOwner(hwnd_);
+    // The monitor it opened on may have a DPI of its own.
+    const UINT dpi = WindowDpi(hwnd_, dpi_);
+    if (dpi != dpi_) {
+      dpi_ = dpi;
+      MakeFontOf(fontFace_, fontHeight_);
+    }
   }
   ~WindowDisplay() override {
     Close();
@@ -145,13 +190,15 @@ class WindowDisplay : public Display {
   const char* Name() const override { return "window"; }
 
   // The window takes the form's size (which the host has fitted to the
-  // whole grid) and can grow no larger than the grid.
+  // whole grid) and can grow no larger than the grid. The form counts
+  // pixels at 96 DPI: on a scaled display its place and size scale too.
   void Open(const ScreenSource* screen, WindowHandle window) override {
     screen_ = screen;
     window_ = window;
     const auto [maxWidth, maxHeight] = FullSize();
-    SetWindowPos(hwnd_, nullptr, placement_.x, placement_.y, std::min(placement_.width, maxWidth),
-                 std::min(placement_.height, maxHeight), SWP_NOZORDER | (placement_.positioned ? 0 : SWP_NOMOVE));
+    SetWindowPos(hwnd_, nullptr, Scaled(placement_.x, dpi_), Scaled(placement_.y, dpi_),
+                 std::min(Scaled(placement_.width, dpi_), maxWidth), std::min(Scaled(placement_.height, dpi_), maxHeight),
+                 SWP_NOZORDER | (placement_.positioned ? 0 : SWP_NOMOVE));
     ShowWindow(hwnd_, SW_SHOW);
     SetForegroundWindow(hwnd_);
     SetFocus(hwnd_);
@@ -168,6 +215,7 @@ class WindowDisplay : public Display {
 
   void Close() override {
     if (!hwnd_) return;
+    SetFatalReportOwner(nullptr);
     HWND h = hwnd_;
     hwnd_ = nullptr;
     SetWindowLongPtrW(h, 0, 0);
@@ -219,18 +267,11 @@ class WindowDisplay : public Display {
   }
   void SetGeometry(int x, int y, int width, int height) override { placement_.Set(x, y, width, height); }
   void SetFont(const std::string& face, int pixelHeight) override {
-    if (font_) DeleteObject(font_);
-    font_ = FontFor(face, pixelHeight);
-    std::tie(cellWidth_, cellHeight_) = CellOf(font_);
-    if (focused_) {
-      DestroyCaret();
-      CreateCaret(hwnd_, nullptr, 2, cellHeight_);
-      caretShown_ = false;
-      caretPlaced_ = false;
-    }
+    MakeFontOf(face, pixelHeight);
+    if (focused_) MakeCaret();
   }
   std::pair<int, int> CellSize(const std::string& face, int pixelHeight) override {
-    HFONT f = FontFor(face, pixelHeight);
+    HFONT f = FontFor(face, pixelHeight, dpi_);
     auto cell = CellOf(f);
     DeleteObject(f);
     return cell;
@@ -239,7 +280,7 @@ class WindowDisplay : public Display {
   // scroll bars appear only when the window is smaller than the grid).
   std::pair<int, int> FrameSize() override {
     RECT r{0, 0, 0, 0};
-    AdjustWindowRectEx(&r, kStyle & ~(WS_VSCROLL | WS_HSCROLL), FALSE, 0);
+    AdjustForDpi(r, kStyle & ~(WS_VSCROLL | WS_HSCROLL), dpi_);
     return {r.right - r.left, r.bottom - r.top};
   }
   void Beep() override { MessageBeep(MB_OK); }
@@ -331,9 +372,7 @@ class WindowDisplay : public Display {
       case WM_CLOSE: Post(WM_CLOSE, 0); return 0;  // the host decides; the window goes when it is destroyed
       case WM_SETFOCUS:
         focused_ = true;
-        CreateCaret(h, nullptr, 2, cellHeight_);
-        caretShown_ = false;
-        caretPlaced_ = false;
+        MakeCaret();
         PlaceCaret();
         Post(WM_SETFOCUS, 0);
         return 0;
@@ -349,6 +388,19 @@ class WindowDisplay : public Display {
         RECT r;
         GetClientRect(h, &r);
         Post(WM_SIZE, 0, ((r.right / cellWidth_) & 0xFFFF) | (((r.bottom / cellHeight_) & 0xFFFF) << 16));
+        return 0;
+      }
+      case WM_DPICHANGED: {
+        // Moved to a monitor of another scale (or the scale changed): the
+        // font and the cells at the new DPI, the window where the system
+        // suggests.
+        dpi_ = LOWORD(w);
+        MakeFontOf(fontFace_, fontHeight_);
+        if (focused_) MakeCaret();
+        const RECT* suggested = reinterpret_cast<RECT*>(l);
+        SetWindowPos(h, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        InvalidateRect(h, nullptr, FALSE);
         return 0;
       }
       case WM_GETMINMAXINFO: {
@@ -481,8 +533,25 @@ class WindowDisplay : public Display {
   // The whole grid with the window's frame: the largest the window gets.
   std::pair<int, int> FullSize() const {
     RECT r{0, 0, (screen_ ? screen_->Columns() : 80) * cellWidth_, (screen_ ? screen_->Rows() : 24) * cellHeight_};
-    AdjustWindowRectEx(&r, kStyle & ~(WS_VSCROLL | WS_HSCROLL), FALSE, 0);
+    AdjustForDpi(r, kStyle & ~(WS_VSCROLL | WS_HSCROLL), dpi_);
     return {r.right - r.left, r.bottom - r.top};
+  }
+
+  // The font of the form (remembered, to be made again at another DPI).
+  void MakeFontOf(const std::string& face, int pixelHeight) {
+    fontFace_ = face;
+    fontHeight_ = pixelHeight;
+    if (font_) DeleteObject(font_);
+    font_ = FontFor(face, pixelHeight, dpi_);
+    std::tie(cellWidth_, cellHeight_) = CellOf(font_);
+  }
+
+  // The caret: two pixels wide at 96 DPI, one cell high.
+  void MakeCaret() {
+    DestroyCaret();
+    CreateCaret(hwnd_, nullptr, Scaled(2, dpi_), cellHeight_);
+    caretShown_ = false;
+    caretPlaced_ = false;
   }
 
   // The statement poll presents the screen thousands of times a second: the
@@ -602,6 +671,9 @@ class WindowDisplay : public Display {
 
   HWND hwnd_ = nullptr;
   HFONT font_ = nullptr;
+  UINT dpi_ = 96;
+  std::string fontFace_ = "FixedSys";
+  int fontHeight_ = 18;
   int cellWidth_ = 8, cellHeight_ = 16;
   const ScreenSource* screen_ = nullptr;
   MessageQueue* queue_ = nullptr;
