@@ -78,9 +78,8 @@ xvfb=$!
 sleep 1
 (cd "$WINEPREFIX" && DISPLAY=$xdisplay $wine "$windows/echo_program.exe" crash >/dev/null 2>&1 || true) &
 crashed=$!
-box=$(DISPLAY=$xdisplay $wine "$windows/fatal_box.exe" | tr -d '\r' || true)
+box=$(DISPLAY=$xdisplay $wine "$windows/window_probe.exe" box | tr -d '\r' || true)
 wait $crashed
-kill $xvfb
 grep -qx '続行不可能なエラーが発生しました MAIN.BAS \[130行\]' <<<"$box" ||
   { echo "no fatal message box (or another text) over the window: $box"; exit 1; }
 # (reg query shows no REG_QWORD: the export, UTF-16, does.)
@@ -88,6 +87,27 @@ $wine reg export 'HKCU\Software\Norvane\Tessel V6.3\RUNTIME\ERROR' "$WINEPREFIX/
 exported=$(iconv -f UTF-16 -t UTF-8 "$WINEPREFIX/error.reg")
 grep -qE '"XADDR"=hex\(b\):([0-9a-f]{2},){4}(0[1-9a-f]|[1-9a-f][0-9a-f]),' <<<"$exported" ||
   { echo "the record lacks the whole 64-bit address: $exported"; exit 1; }
+
+echo "== made small, then as large as it was: no scroll bar, the whole grid"
+# Scroll bars thicker than a cell (40 pixels): were the range decided from
+# the client area, the bars would keep it too small to lose them.
+for metric in ScrollWidth ScrollHeight; do
+  $wine reg add 'HKCU\Control Panel\Desktop\WindowMetrics' /v $metric /t REG_SZ /d -600 /f >/dev/null
+done
+wineserver -k 2>/dev/null || true
+(cd "$WINEPREFIX" && printf '' | DISPLAY=$xdisplay $wine "$windows/equation.exe" >/dev/null 2>&1 || true) &
+program=$!
+sized=$(DISPLAY=$xdisplay $wine "$windows/window_probe.exe" resize | tr -d '\r' || true)
+wineserver -k 2>/dev/null || true
+wait $program 2>/dev/null || true
+kill $xvfb
+read -r _ vertical horizontal _ client <<<"$sized"
+width=${client%x*} height=${client#*x}
+[ "$vertical $horizontal" = "0 0" ] && [ -n "$client" ] && [ $((width % 80)) = 0 ] && [ $((height % 24)) = 0 ] ||
+  { echo "after a shrink and an enlargement: $sized"; exit 1; }
+for metric in ScrollWidth ScrollHeight; do
+  $wine reg delete 'HKCU\Control Panel\Desktop\WindowMetrics' /v $metric /f >/dev/null
+done
 
 echo "== the message library only from a folder no one else may write"
 # The test library (error 5: "Illegal function call") in a folder of this

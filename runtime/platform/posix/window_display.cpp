@@ -111,7 +111,7 @@ class GridView : public QAbstractScrollArea {
 
   void resizeEvent(QResizeEvent* e) override {
     QAbstractScrollArea::resizeEvent(e);
-    Post(WM_SIZE, 0, (VisibleColumns() & 0xFFFF) | ((VisibleRows() & 0xFFFF) << 16));
+    Post(WM_SIZE, 0, (ReportedColumns() & 0xFFFF) | ((ReportedRows() & 0xFFFF) << 16));
   }
 
   void focusInEvent(QFocusEvent* e) override {
@@ -188,6 +188,18 @@ class GridView : public QAbstractScrollArea {
  private:
   int VisibleRows() const { return viewport()->height() / cellHeight_; }
   int VisibleColumns() const { return viewport()->width() / cellWidth_; }
+  // The cells the screen is told it shows: the viewport's, but all of them
+  // when the view, scroll bars included, is short of the whole grid by no
+  // more than one cell. (Decided from the viewport alone, the bars would
+  // keep it too small to lose them when the window is enlarged again.)
+  int ReportedRows() const {
+    const int rows = screen_ ? screen_->Rows() : 24;
+    return height() - 2 * frameWidth() >= (rows - 1) * cellHeight_ ? rows : VisibleRows();
+  }
+  int ReportedColumns() const {
+    const int columns = screen_ ? screen_->Columns() : 80;
+    return width() - 2 * frameWidth() >= (columns - 1) * cellWidth_ ? columns : VisibleColumns();
+  }
 
   void SetBar(QScrollBar* bar, int max, int value, int page) {
     bar->blockSignals(true);

@@ -385,9 +385,19 @@ class WindowDisplay : public Display {
         return 0;
       case WM_SIZE: {
         if (w == SIZE_MINIMIZED) return 0;
-        RECT r;
-        GetClientRect(h, &r);
-        Post(WM_SIZE, 0, ((r.right / cellWidth_) & 0xFFFF) | (((r.bottom / cellHeight_) & 0xFFFF) << 16));
+        // The cells the screen is told it shows: the client area's, but all
+        // of them when the window is short of the one that shows the whole
+        // grid by no more than one cell. (Decided from the client area
+        // alone, the scroll bars would keep it too small to lose them when
+        // the window is enlarged again.)
+        RECT client, window;
+        GetClientRect(h, &client);
+        GetWindowRect(h, &window);
+        const auto [fullWidth, fullHeight] = FullSize();
+        const int columns = screen_ ? screen_->Columns() : 80, rows = screen_ ? screen_->Rows() : 24;
+        const int shownColumns = window.right - window.left >= fullWidth - cellWidth_ ? columns : client.right / cellWidth_;
+        const int shownRows = window.bottom - window.top >= fullHeight - cellHeight_ ? rows : client.bottom / cellHeight_;
+        Post(WM_SIZE, 0, (shownColumns & 0xFFFF) | ((shownRows & 0xFFFF) << 16));
         return 0;
       }
       case WM_DPICHANGED: {

@@ -130,6 +130,43 @@ TEST(WindowDisplay, SmallWindowScrollsTheGrid) {
   EXPECT_EQ(scrolled, 1);
 }
 
+// Made smaller, then as large as it gets again: the scroll bars go, and the
+// whole grid shows (the bars themselves must not keep the view too small).
+TEST(WindowDisplay, EnlargedAgainShowsTheWholeGridWithoutBars) {
+  int maxRow = -1, maxColumn = -1, visibleRows = 0, visibleColumns = 0;
+  bool barsShown = true;
+  QSize viewport;
+  RunInWindow(
+      [&] {
+        for (int i = 0; i < 30; ++i) basic::Stmt(10);
+        QMainWindow* w = TopWindow();
+        ASSERT_NE(w, nullptr);
+        const QSize full = w->size();
+        w->resize(300, 200);
+        for (int i = 0; i < 30; ++i) basic::Stmt(11);
+        ASSERT_GT(host::TheHost().mainWindow()->screen.state().maxScrollCol, 0);
+        w->resize(full);
+        for (int i = 0; i < 60; ++i) basic::Stmt(12);
+        const auto& s = host::TheHost().mainWindow()->screen.state();
+        maxRow = s.maxScrollRow;
+        maxColumn = s.maxScrollCol;
+        visibleRows = s.visibleRows;
+        visibleColumns = s.visibleCols;
+        auto* view = dynamic_cast<QAbstractScrollArea*>(w->centralWidget());
+        barsShown = view->verticalScrollBar()->isVisible() || view->horizontalScrollBar()->isVisible();
+        viewport = view->viewport()->size();
+        basic::End();
+      },
+      {{host::kResourceRcData, "MAINFORM", host::BuildMainForm("Grid", 10, 10)}});
+  EXPECT_EQ(maxRow, 0);
+  EXPECT_EQ(maxColumn, 0);
+  EXPECT_EQ(visibleRows, 24);
+  EXPECT_EQ(visibleColumns, 80);
+  EXPECT_FALSE(barsShown);
+  EXPECT_EQ(viewport.width() % 80, 0) << viewport.width();
+  EXPECT_EQ(viewport.height() % 24, 0) << viewport.height();
+}
+
 // Alt with a letter is a system key: the line gets only the plain keys.
 TEST(WindowDisplay, AltLetterTypesNothing) {
   std::string line;
