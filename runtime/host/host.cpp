@@ -273,6 +273,9 @@ int64_t Host::WindowProc(const Message& m) {
     case WM_COPY:
       if (!display_->CopyText(w->screen.CopyText())) ShowHostMessage(3, true);
       return 0;
+    case WM_HELP:  // help on the last run-time error (the error box's help button)
+      ShowHelp(true, rt::State().errorNumber);
+      return 0;
     case WM_VSCROLL:
     case WM_HSCROLL:
       w->screen.Scroll(m.message == WM_VSCROLL, static_cast<int>(m.wParam & 0xFFFF),

@@ -38,6 +38,8 @@ void AbandonFile(int fd);
 // Drops every replacement still open, whatever holds its descriptor: at the
 // end of a run nothing half written is left.
 void AbandonAllReplacements();
+// Whether a replacement is being written now (a save not yet complete).
+bool ReplacementsOpen();
 // Whether a file or folder of that name (CP932) exists.
 bool FileExists(const std::string& cp932Name);
 // The full path of a name, in CP932.

@@ -45,6 +45,7 @@ enum MessageId : uint32_t {
   WM_MBUTTONUP = 0x0208,
   WM_MBUTTONDBLCLK = 0x0209,
   WM_MOUSEWHEEL = 0x020A,
+  WM_HELP = 0x0053,
   WM_COPY = 0x0301,
   WM_USER = 0x0400,
 };

@@ -109,6 +109,26 @@ for metric in ScrollWidth ScrollHeight; do
   $wine reg delete 'HKCU\Control Panel\Desktop\WindowMetrics' /v $metric /f >/dev/null
 done
 
+echo "== the session ends during a save: refused until the file is complete, then the program ends"
+session=$(mktemp -d /tmp/tessel-session-XXXXXX)
+for factor in 5 2; do
+  (cd "$session" && printf 'y\nm\n(a+b+c+d+e+f+g+h+i)%s\ny\nd\nf%s.txt\ny\n' $factor $factor |
+     TESSEL_DISPLAY=stream $wine "$windows/equation.exe" >/dev/null)
+done
+(cd "$session" && printf 'y\n2\nf5.txt\nf2.txt\ny\nd\nwhole.txt\ny\n' | TESSEL_DISPLAY=stream $wine "$windows/polymul.exe" >/dev/null)
+Xvfb "$xdisplay" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+sleep 1
+(cd "$session" && DISPLAY=$xdisplay $wine "$windows/polymul.exe" >/dev/null 2>&1 || true) &
+program=$!
+ended=$(cd "$session" && DISPLAY=$xdisplay $wine "$windows/window_probe.exe" endsession y 2 f5.txt f2.txt y d prod.txt |
+        tr -d '\r' || true)
+wait $program || true
+kill $xvfb
+[ "$ended" = $'the session may end: 0\nthe program ended' ] || { echo "the end of the session during a save: $ended"; exit 1; }
+cmp "$session/whole.txt" "$session/prod.txt" || { echo "the save the session's end met is not whole"; exit 1; }
+rm -rf "$session"
+
 echo "== the message library only from a folder no one else may write"
 # The test library (error 5: "Illegal function call") in a folder of this
 # user's, then in one that everyone may write (Wine shows a folder of mode

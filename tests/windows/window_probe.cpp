@@ -6,7 +6,13 @@
 //                        each) and presses its OK;
 //   window_probe resize  makes it small, then as large as it was, and
 //                        prints which scroll bars it shows and its client
-//                        size ("bars 0 0 client 640x384").
+//                        size ("bars 0 0 client 640x384");
+//   window_probe endsession ANSWER...
+//                        types each answer at the program's next question
+//                        (read through the copy command), waits for the
+//                        temporary of the save the answers start, then
+//                        tells the window that the session ends and prints
+//                        what it answered and whether the program ended.
 // Exit status 1 when no window (or no box) came within 30 seconds.
 #include <windows.h>
 
@@ -55,11 +61,65 @@ int Resize() {
   return 0;
 }
 
+// The screen's text, through the window's copy command and the clipboard.
+std::wstring ScreenText() {
+  SendMessageW(owner, WM_COPY, 0, 0);
+  Sleep(150);
+  std::wstring text;
+  if (!OpenClipboard(nullptr)) return text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* p = static_cast<const wchar_t*>(GlobalLock(data))) text = p;
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  while (!text.empty() && (text.back() == L' ' || text.back() == L'\r' || text.back() == L'\n')) text.pop_back();
+  return text;
+}
+
+// Waits for a question that was not on the screen before: the text changed
+// and ends in "?".
+bool NextQuestion(std::wstring& previous) {
+  for (int i = 0; i < 600; ++i, Sleep(100)) {
+    const std::wstring now = ScreenText();
+    if (now != previous && !now.empty() && now.back() == L'?') {
+      previous = now;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool SaveUnderWay() {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(L".prod.txt.*.tmp", &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return true;
+}
+
+int EndSession(int count, char** answers) {
+  std::wstring screen;
+  for (int i = 0; i < count; ++i) {
+    if (!NextQuestion(screen)) return 1;
+    for (const char* c = answers[i]; *c; ++c) PostMessageW(owner, WM_CHAR, static_cast<unsigned char>(*c), 0);
+    PostMessageW(owner, WM_CHAR, L'\r', 0);
+  }
+  int waited = 0;
+  for (; waited < 6000 && !SaveUnderWay(); ++waited) Sleep(10);
+  if (waited == 6000) return 1;
+  const LRESULT answer = SendMessageW(owner, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+  std::printf("the session may end: %d\n", static_cast<int>(answer));
+  for (int i = 0; i < 1200 && IsWindow(owner); ++i) Sleep(100);
+  std::printf("%s\n", IsWindow(owner) ? "the program goes on" : "the program ended");
+  return 0;
+}
+
 int main(int argc, char** argv) {
   for (int i = 0; i < 300 && !owner; ++i, Sleep(100)) owner = FindWindowW(L"T5Q0WCMAINFORM", nullptr);
   if (!owner) return 1;
   Sleep(500);
   if (argc > 1 && std::string(argv[1]) == "resize") return Resize();
+  if (argc > 1 && std::string(argv[1]) == "endsession") return EndSession(argc - 2, argv + 2);
   for (wchar_t c : std::wstring(L"x\r")) PostMessageW(owner, WM_CHAR, c, 0);
   for (int i = 0; i < 300 && !box; ++i, Sleep(100)) EnumWindows(FindBox, 0);
   if (!box) return 1;

@@ -237,6 +237,8 @@ void AbandonFile(int fd) {
 
 void AbandonAllReplacements() { RemoveAllTemporaries(); }
 
+bool ReplacementsOpen() { return AnyTemporary(); }
+
 bool FollowLinks(const std::string& name, std::string& target) {
   target = name;
   for (int hops = 0;; ++hops) {

@@ -105,6 +105,12 @@ void RemoveTemporary(Temporary* t) {
   ForgetTemporary(t);
 }
 
+bool AnyTemporary() {
+  for (const Temporary& slot : table)
+    if (slot.used) return true;
+  return false;
+}
+
 void RemoveAllTemporaries() {
   for (Temporary& slot : table) {
     if (!slot.used) continue;

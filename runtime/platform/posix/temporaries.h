@@ -37,6 +37,9 @@ void RemoveTemporary(Temporary* t);
 // removed by the caller).
 void ForgetTemporary(Temporary* t);
 
+// Whether any temporary is registered (a save under way).
+bool AnyTemporary();
+
 // Closes and removes every registered temporary: a run that ends without
 // completing them leaves nothing behind.
 void RemoveAllTemporaries();

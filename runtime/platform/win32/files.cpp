@@ -263,6 +263,12 @@ void AbandonFile(int fd) {
   Handles().erase(it);
 }
 
+bool ReplacementsOpen() {
+  for (const auto& [fd, h] : Handles())
+    if (!h.temporary.empty()) return true;
+  return false;
+}
+
 void AbandonAllReplacements() {
   auto& handles = Handles();
   for (auto it = handles.begin(); it != handles.end();) {

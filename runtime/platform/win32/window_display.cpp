@@ -7,6 +7,7 @@
 #include "runtime/platform/display.h"  // before windows.h, whose macros share the message names
 #include "runtime/platform/encoding.h"
 #include "runtime/platform/fatal_signal.h"
+#include "runtime/platform/files.h"
 
 #include <windows.h>
 #include <imm.h>
@@ -226,6 +227,7 @@ class WindowDisplay : public Display {
     queue_ = &queue;
     MSG m;
     while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) Dispatch(m);
+    EndAfterSave();
     // The statement poll comes thousands of times a second: the grid is
     // drawn at most every 15 ms from here (a key wait draws at once).
     const ULONGLONG now = GetTickCount64();
@@ -236,6 +238,7 @@ class WindowDisplay : public Display {
 
   void WaitEvents(MessageQueue& queue) override {
     queue_ = &queue;
+    EndAfterSave();
     Present();
     MSG m;
     while (queue.Empty()) {
@@ -310,6 +313,15 @@ class WindowDisplay : public Display {
                     Put(CF_TEXT, cp932.c_str(), cp932.size() + 1) && Put(CF_LOCALE, &japanese, sizeof japanese);
     CloseClipboard();
     return ok;
+  }
+
+  // The session's end, refused while a save was under way, once the file
+  // is complete.
+  void EndAfterSave() {
+    if (!endAfterSave_ || ReplacementsOpen()) return;
+    endAfterSave_ = false;
+    if (auto unblock = User32<BOOL(WINAPI*)(HWND)>("ShutdownBlockReasonDestroy")) unblock(hwnd_);
+    Post(WM_CLOSE, 0);
   }
 
   void Box(const std::string& caption, const std::string& text, UINT style) {
@@ -450,6 +462,25 @@ class WindowDisplay : public Display {
           return 0;
         }
         break;
+      case WM_QUERYENDSESSION:
+        // The session ends (log off, shut down). A save under way is
+        // finished first: the end is refused for now, and the program is
+        // asked to end once the file is complete (the next poll). Else it
+        // may end.
+        if (ReplacementsOpen()) {
+          endAfterSave_ = true;
+          if (auto block = User32<BOOL(WINAPI*)(HWND, LPCWSTR)>("ShutdownBlockReasonCreate"))
+            block(h, L"答えを保存しています");
+          return FALSE;
+        }
+        return TRUE;
+      case WM_ENDSESSION:
+        // It ends: through the program's own end, as when its window closes.
+        if (w) Post(WM_CLOSE, 0);
+        return 0;
+      case WM_COPY: Post(WM_COPY, 0); return 0;     // asked from outside: the screen's text
+      case WM_HELP: Post(WM_HELP, 0); return TRUE;  // the error box's help button
+      case WM_GETFONT: return reinterpret_cast<LRESULT>(font_);
       case WM_VSCROLL:
       case WM_HSCROLL:
         if (LOWORD(w) == SB_THUMBTRACK || LOWORD(w) > SB_THUMBTRACK) return 0;
@@ -696,6 +727,7 @@ class WindowDisplay : public Display {
   uint64_t drawn_ = ~uint64_t{0};
   ULONGLONG presented_ = 0;
   wchar_t highSurrogate_ = 0;
+  bool endAfterSave_ = false;  // the session ends once the save under way is complete
 };
 
 }  // namespace
