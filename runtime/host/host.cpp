@@ -34,7 +34,7 @@ void Host::SetBaseName(const char* programFile) {
   // characters so that a trail byte is never taken for a separator; cut at
   // the last ".". The walk is over Shift-JIS.
   std::string name;
-  const std::string file = ArgumentToCp932(programFile);
+  const std::string file = ProgramFileName(programFile);
   const char* p = file.c_str();
   size_t start = 0, i = 0, n = file.size();
   while (i < n) {

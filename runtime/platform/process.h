@@ -15,6 +15,11 @@ void PrepareProcess();
 // this system gives them in UTF-8.
 std::string ArgumentToCp932(const char* argument);
 
+// The program's own file name in CP932: on Windows the module's file name
+// (GetModuleFileName), which names the program however it was started;
+// elsewhere the command line's first word, argv0.
+std::string ProgramFileName(const char* argv0);
+
 // The program's exit status on its way out of main. In a web page, where
 // the program's waits unwound main long before, this ends the program
 // itself (the page learns of the end from it); elsewhere it is returned.

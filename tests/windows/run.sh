@@ -80,8 +80,9 @@ sleep 1
 crashed=$!
 box=$(DISPLAY=$xdisplay $wine "$windows/window_probe.exe" box | tr -d '\r' || true)
 wait $crashed
-grep -qx '続行不可能なエラーが発生しました MAIN.BAS \[130行\]' <<<"$box" ||
-  { echo "no fatal message box (or another text) over the window: $box"; exit 1; }
+# Titled as the main window is: the program's name from its module's file.
+[ "$(head -1 <<<"$box")" = echo_program ] && grep -qx '続行不可能なエラーが発生しました MAIN.BAS \[130行\]' <<<"$box" ||
+  { echo "no fatal message box (or another caption or text) over the window: $box"; exit 1; }
 # (reg query shows no REG_QWORD: the export, UTF-16, does.)
 $wine reg export 'HKCU\Software\Norvane\Tessel V6.3\RUNTIME\ERROR' "$WINEPREFIX/error.reg" /y >/dev/null 2>&1
 exported=$(iconv -f UTF-16 -t UTF-8 "$WINEPREFIX/error.reg")

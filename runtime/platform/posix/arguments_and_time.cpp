@@ -13,4 +13,6 @@ std::tm LocalTime(std::time_t moment) {
 
 std::string ArgumentToCp932(const char* argument) { return Utf8ToCp932(argument ? argument : ""); }
 
+std::string ProgramFileName(const char* argv0) { return ArgumentToCp932(argv0); }
+
 }  // namespace platform

@@ -46,6 +46,13 @@ std::tm LocalTime(std::time_t moment) {
   return t;
 }
 
+std::string ProgramFileName(const char* argv0) {
+  wchar_t path[MAX_PATH * 4];
+  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
+  if (n == 0 || n >= MAX_PATH * 4) return ArgumentToCp932(argv0);
+  return WideToCp932(std::wstring_view(path, n));
+}
+
 // The C library gives the arguments in the system's code page.
 std::string ArgumentToCp932(const char* argument) {
   return WideToCp932(ToWide(argument ? argument : "", CP_ACP));
