@@ -43,7 +43,10 @@ class FormHost {
  public:
   virtual ~FormHost() = default;
   virtual bool ClassExists(const std::string& name) = 0;
-  virtual bool RegisterClass(const std::string& name, void* procedure) = 0;
+  // A form's class: the run-time's window procedure, the icon resource of
+  // that name ("" or a missing one: the standard application icon), a white
+  // background.
+  virtual bool RegisterClass(const std::string& name, void* procedure, const std::string& icon) = 0;
   // Creates a window of the kind; 0 when it cannot be created.
   virtual uint32_t CreateWindow(int kind, const std::string& className, uint32_t parent, uint32_t style,
                                 uint32_t exStyle) = 0;

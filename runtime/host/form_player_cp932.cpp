@@ -238,7 +238,7 @@ bool Player::Record(uint16_t op, Reader& r) {
       className_ = "T5Q0WC" + s1;
       if (host_.ClassExists(className_)) return true;
       void* procedure = host_.LookupSymbol("$PbMainWndProc");
-      if (!procedure || !host_.RegisterClass(className_, procedure))
+      if (!procedure || !host_.RegisterClass(className_, procedure, s2))
         return Fail("__CLASS:RegisterClass失敗", 0, kCodeSystem);
       return true;
     }

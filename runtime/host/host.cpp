@@ -24,6 +24,8 @@ Host& TheHost() {
 
 namespace {
 constexpr WindowHandle kMainHandle = 1;
+// The failure code of a window that cannot be opened for want of its class.
+constexpr int kFailureNoClass = 1014;
 
 inline int Low(int64_t v) { return static_cast<int>(v & 0xFFFF); }
 inline int High(int64_t v) { return static_cast<int>((v >> 16) & 0xFFFF); }
@@ -81,7 +83,12 @@ int Host::OpenMainWindow(std::unique_ptr<Display> display, const std::vector<Res
   classes_.clear();
   controls_.clear();
   mainWindow_.reset();
-  showCommand_ = 1;
+  showCommand_ = StartShowCommand();
+  // The class of a window without a form, registered before any window is
+  // made; failing, the window cannot be opened (built-in message 3).
+  if (!display_->RegisterWindowClass({"T5Q0CLASS", LookupSymbol("$PbMainWndProc"), "T5q0dflt", true}))
+    return kFailureNoClass;
+  queue_.SetReceiver([this](const Message& m) { return WindowProc(m); });
   if (FindResource(resources, kResourceRcData, "MainForm")) {
     int failure = 0;
     uint32_t form = LoadForm(*this, resources, "MainForm", showCommand_, failure);
@@ -90,7 +97,8 @@ int Host::OpenMainWindow(std::unique_ptr<Display> display, const std::vector<Res
       return failure ? failure : 1012;
     }
   } else {
-    CreateWindow(0, "T5Q0CLASS", 0, 0, 0);
+    if (option(26) == 1) showCommand_ = 0;  // started hidden
+    if (!CreateWindow(0, "T5Q0CLASS", 0, 0, 0)) return kFailureNoClass;
     mainWindow_->form.title = exeBaseName_;
     mainWindow_->form.controlName = "MainForm";
     mainWindow_->form.copyCommands = true;
@@ -102,6 +110,7 @@ int Host::OpenMainWindow(std::unique_ptr<Display> display, const std::vector<Res
   w->keys.SetBeep([this] { Beep(); });
   display_->SetGeometry(w->form.x, w->form.y, w->form.width, w->form.height);
   if (w->form.hasFont) display_->SetFont(w->form.font.face, std::abs(w->form.font.height));
+  display_->SetShowCommand(showCommand_);
   display_->Open(&w->screen, kMainHandle);
   display_->SetTitle(w->title);
   // Shown and active: the window has the focus.
@@ -115,8 +124,8 @@ bool Host::ClassExists(const std::string& name) {
   return false;
 }
 
-bool Host::RegisterClass(const std::string& name, void* procedure) {
-  if (!procedure) return false;
+bool Host::RegisterClass(const std::string& name, void* procedure, const std::string& icon) {
+  if (!procedure || !display_ || !display_->RegisterWindowClass({name, procedure, icon, false})) return false;
   classes_.push_back({name, procedure});
   return true;
 }
@@ -133,6 +142,11 @@ uint32_t Host::CreateWindow(int kind, const std::string& className, uint32_t par
     f.style = style;
     f.exStyle = exStyle;
     f.parent = parent;
+    // The real window, where the display has window classes.
+    if (display_ && !display_->CreateMainWindow(className)) {
+      mainWindow_.reset();
+      return 0;
+    }
     return kMainHandle;
   }
   FormWindow child;
@@ -270,9 +284,17 @@ int64_t Host::WindowProc(const Message& m) {
         if (!display_->CopyImage()) ShowHostMessage(3, true);
       }
       return 0;
-    case WM_COPY:
-      if (!display_->CopyText(w->screen.CopyText())) ShowHostMessage(3, true);
+    case WM_COPY: {
+      const bool copied = w->copyFormat == 1 ? display_->CopyText(w->screen.CopyText()) : display_->CopyImage();
+      if (!copied) ShowHostMessage(3, true);
       return 0;
+    }
+    case WM_USER:
+      return w->copyFormat;
+    case WM_USER_SET_COPY_FORMAT:
+      if (m.wParam != 1 && m.wParam != 2 && m.wParam != 14) return 0;
+      w->copyFormat = static_cast<int>(m.wParam);
+      return 1;
     case WM_HELP:  // help on the last run-time error (the error box's help button)
       ShowHelp(true, rt::State().errorNumber);
       return 0;
@@ -463,9 +485,19 @@ int RunProgram(const rt::ModuleRecord& module, std::vector<Resource> resources,
 
 }  // namespace host
 
-// The window procedure, found by name as the form player finds it.
+// The window procedure of the run-time's window classes, found by name as
+// the form player finds it. On Windows it is the real windows' procedure
+// (the window display answers what the system sends, and passes it on to
+// the host); elsewhere the host's own, on the host's messages.
+#if defined(_WIN32)
+TESSEL_EXPORTED intptr_t __stdcall $PbMainWndProc(void* window, uint32_t message, uintptr_t wParam,
+                                                  intptr_t lParam) {
+  return platform::NativeWindowProcedure(window, message, wParam, lParam);
+}
+#else
 TESSEL_EXPORTED int64_t $PbMainWndProc(uint32_t window, uint32_t message, uint64_t wParam, int64_t lParam) {
   return host::TheHost().WindowProc({window, message, wParam, lParam});
 }
+#endif
 
 TESSEL_EXPORTED void $PbSetTerminatingFlag() { rt::SetTerminatingFlag(); }

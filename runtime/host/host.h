@@ -40,6 +40,9 @@ class Window {
   TextScreen screen;
   KeyRing keys;
   bool waitFlag = false;  // a key wait is on
+  // The clipboard format of the copy command: 1 text, 2 a bitmap, 14 an
+  // enhanced metafile (the grid as an image, in a display that has one).
+  int copyFormat = 1;
 };
 
 class Host : public rt::Host, public FormHost {
@@ -88,7 +91,7 @@ class Host : public rt::Host, public FormHost {
 
   // FormHost
   bool ClassExists(const std::string& name) override;
-  bool RegisterClass(const std::string& name, void* procedure) override;
+  bool RegisterClass(const std::string& name, void* procedure, const std::string& icon) override;
   uint32_t CreateWindow(int kind, const std::string& className, uint32_t parent, uint32_t style,
                         uint32_t exStyle) override;
   FormWindow* WindowRecord(uint32_t handle) override;

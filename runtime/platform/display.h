@@ -94,6 +94,9 @@ class Display {
   // character height in pixels).
   virtual void SetGeometry(int /*x*/, int /*y*/, int /*width*/, int /*height*/) {}
   virtual void SetFont(const std::string& /*face*/, int /*pixelHeight*/) {}
+  // How the window shows when it opens (ShowWindow's codes: 1 normal, 3
+  // maximised, 7 minimised without the focus, 0 hidden).
+  virtual void SetShowCommand(int /*show*/) {}
   // The extent of "." in that font as the display draws it: the cell of the
   // grid. And what the window adds around the grid (frame, caption, menu).
   // The host's full-window size is the grid of cells plus the frame.
@@ -112,6 +115,19 @@ class Display {
   virtual void MessageBox(const std::string& caption, const std::string& text, BoxKind) {
     MessageBox(caption, text);
   }
+  // Where the system has window classes of its own (Windows): the host
+  // registers "T5Q0CLASS" and the form player a class per form, with the
+  // run-time's window procedure, an icon resource's name ("" for the
+  // standard one) and a white or black background; the main window is then
+  // made of one of them. Elsewhere there is nothing to do beforehand.
+  struct WindowClass {
+    std::string name;  // CP932
+    void* procedure = nullptr;
+    std::string icon;
+    bool blackBackground = false;
+  };
+  virtual bool RegisterWindowClass(const WindowClass& /*c*/) { return true; }
+  virtual bool CreateMainWindow(const std::string& /*className*/) { return true; }
   // Puts text on the clipboard; false when it cannot be opened.
   virtual bool CopyText(const std::string& /*cp932*/) { return false; }
   // Puts an image of the grid on the clipboard, where the display can.
@@ -132,6 +148,10 @@ std::unique_ptr<Display> CreateStreamDisplay(int in, int out);
 // with the reason when the module is not installed or cannot be loaded.
 std::unique_ptr<Display> CreateTerminalDisplay(std::string& problem);
 std::unique_ptr<Display> CreateWindowDisplay(std::string& problem);
+#if defined(_WIN32)
+// The procedure of the main window's class on Windows (the window display's).
+intptr_t NativeWindowProcedure(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+#endif
 // Whether the desktop the environment names answers; Qt ends the process
 // when it cannot open its display, so this is asked before it is loaded.
 bool DesktopReachable();

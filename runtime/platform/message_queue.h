@@ -2,7 +2,9 @@
 // prologue and the blocking wait of key reads. A display fills it.
 #pragma once
 
+#include <cstdint>
 #include <deque>
+#include <functional>
 
 #include "runtime/platform/messages.h"
 
@@ -22,6 +24,10 @@ class MessageQueue {
   // GetMessage: waits for a message in the range; false for WM_QUIT.
   bool Get(Message& m, uint32_t first = 0, uint32_t last = 0);
   bool Empty() const { return queue_.empty(); }
+  // SendMessage: the window procedure answers now, not from the queue (a
+  // message whose sender waits for the answer). 0 without a receiver.
+  void SetReceiver(std::function<int64_t(const Message&)> receiver) { receiver_ = std::move(receiver); }
+  int64_t Send(const Message& m) { return receiver_ ? receiver_(m) : 0; }
   void Clear() { queue_.clear(); }
 
  private:
@@ -29,6 +35,7 @@ class MessageQueue {
 
   std::deque<Message> queue_;
   Display* display_ = nullptr;
+  std::function<int64_t(const Message&)> receiver_;
 };
 
 }  // namespace platform

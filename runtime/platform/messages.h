@@ -46,8 +46,11 @@ enum MessageId : uint32_t {
   WM_MBUTTONDBLCLK = 0x0209,
   WM_MOUSEWHEEL = 0x020A,
   WM_HELP = 0x0053,
+  WM_SETFONT = 0x0030,
+  WM_GETFONT = 0x0031,
   WM_COPY = 0x0301,
   WM_USER = 0x0400,
+  WM_USER_SET_COPY_FORMAT = 0x0401,  // WM_USER + 1
 };
 
 // The keyboard messages: the range that the interrupt-only pump serves.

@@ -25,6 +25,11 @@ std::string ProgramFileName(const char* argv0);
 // itself (the page learns of the end from it); elsewhere it is returned.
 int ProgramEnded(int code);
 
+// How the program was asked to show its window, as ShowWindow counts
+// (a Windows shortcut's "Run: Maximized" gives 3, "Minimized" 7); 1, a
+// normal window, where nothing asks otherwise.
+int StartShowCommand();
+
 // The local time of a moment, safely for threads.
 std::tm LocalTime(std::time_t moment);
 

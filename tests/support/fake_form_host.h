@@ -16,8 +16,9 @@ class FakeFormHost : public host::FormHost {
       if (c == name) return true;
     return false;
   }
-  bool RegisterClass(const std::string& name, void*) override {
+  bool RegisterClass(const std::string& name, void*, const std::string& icon) override {
     classes.push_back(name);
+    icons.push_back(icon);
     return true;
   }
   uint32_t CreateWindow(int kind, const std::string& cls, uint32_t parent, uint32_t style, uint32_t ex) override {
@@ -47,7 +48,7 @@ class FakeFormHost : public host::FormHost {
   }
   std::pair<int, int> FullWindowSize(uint32_t) override { return {648, 466}; }
 
-  std::vector<std::string> classes, looked, boxes;
+  std::vector<std::string> classes, icons, looked, boxes;
   std::vector<host::FormWindow> windows;
   std::vector<uint32_t> sent;
   std::string bindable;  // a handler name that resolves

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # The Windows build under wine64, in a Wine prefix of its own (made in a
 # temporary folder, removed at the end):
-# - the cross-built unit tests (ctest in the Windows build folder);
+# - the cross-built unit tests (ctest in the Windows build folder), on a
+#   desktop of their own (an X display under Xvfb);
 # - the stream end-to-end suite of this machine's build run against the .exe
 #   files, and equation.exe in its real window under Xvfb;
+# - the window: one of the form's class, started as Windows starts a
+#   program; the fatal box; scroll bars; the end of the session; pictures
+#   of it at 100% and 200% scaling, kept in WINDOWS_BUILD/artefacts;
 # - the installer: installs, the shortcut leads to the program, which runs
 #   and saves in its folder, and the uninstaller removes what it put there.
 # usage: tests/windows/run.sh WINDOWS_BUILD NATIVE_BUILD
@@ -18,8 +22,10 @@ export WINEDEBUG=-all
 # No menu entries or file associations of this machine's desktop for what
 # the installer makes inside the prefix.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d"
+xvfb=
 cleanup() {
   wineserver -k 2>/dev/null || true
+  [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
   rm -rf "$WINEPREFIX"
 }
 trap cleanup EXIT
@@ -27,6 +33,13 @@ trap cleanup EXIT
 echo "== Wine prefix $WINEPREFIX"
 $wine wineboot --init >/dev/null 2>&1
 wineserver -w
+
+# The desktop the windows open on (only where DISPLAY is given: the stream
+# sessions must not find one).
+xdisplay=":$((100 + $$ % 100))"
+Xvfb "$xdisplay" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+sleep 1
 
 echo "== programs of the windows subsystem: no console opens beside their window"
 for exe in equation polymul; do
@@ -50,9 +63,9 @@ echo "== unit tests under wine64"
 # Now and then wine64 fails to start a test process at all (the test "fails"
 # in no time, printing nothing); the tests that failed run once more, alone,
 # and a test that fails again fails the run.
-if ! ctest --test-dir "$windows" --output-on-failure -j 2; then
+if ! DISPLAY=$xdisplay ctest --test-dir "$windows" --output-on-failure -j 2; then
   echo "== the failed unit tests once more"
-  ctest --test-dir "$windows" --output-on-failure --rerun-failed
+  DISPLAY=$xdisplay ctest --test-dir "$windows" --output-on-failure --rerun-failed
 fi
 
 echo "== end-to-end: the stream sessions and the window against the .exe files"
@@ -72,10 +85,6 @@ for value in 'XLINE    REG_DWORD    0x82' 'XCODE    REG_DWORD    0xc0000005' 'XM
 done
 
 echo "== an access violation in a window: the system's box over it says so"
-xdisplay=":$((100 + $$ % 100))"
-Xvfb "$xdisplay" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-sleep 1
 (cd "$WINEPREFIX" && DISPLAY=$xdisplay $wine "$windows/echo_program.exe" crash >/dev/null 2>&1 || true) &
 crashed=$!
 box=$(DISPLAY=$xdisplay $wine "$windows/window_probe.exe" box | tr -d '\r' || true)
@@ -101,7 +110,6 @@ program=$!
 sized=$(DISPLAY=$xdisplay $wine "$windows/window_probe.exe" resize | tr -d '\r' || true)
 wineserver -k 2>/dev/null || true
 wait $program 2>/dev/null || true
-kill $xvfb
 read -r _ vertical horizontal _ client <<<"$sized"
 width=${client%x*} height=${client#*x}
 [ "$vertical $horizontal" = "0 0" ] && [ -n "$client" ] && [ $((width % 80)) = 0 ] && [ $((height % 24)) = 0 ] ||
@@ -117,18 +125,51 @@ for factor in 5 2; do
      TESSEL_DISPLAY=stream $wine "$windows/equation.exe" >/dev/null)
 done
 (cd "$session" && printf 'y\n2\nf5.txt\nf2.txt\ny\nd\nwhole.txt\ny\n' | TESSEL_DISPLAY=stream $wine "$windows/polymul.exe" >/dev/null)
-Xvfb "$xdisplay" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-sleep 1
 (cd "$session" && DISPLAY=$xdisplay $wine "$windows/polymul.exe" >/dev/null 2>&1 || true) &
 program=$!
 ended=$(cd "$session" && DISPLAY=$xdisplay $wine "$windows/window_probe.exe" endsession y 2 f5.txt f2.txt y d prod.txt |
         tr -d '\r' || true)
 wait $program || true
-kill $xvfb
 [ "$ended" = $'the session may end: 0\nthe program ended' ] || { echo "the end of the session during a save: $ended"; exit 1; }
 cmp "$session/whole.txt" "$session/prod.txt" || { echo "the save the session's end met is not whole"; exit 1; }
 rm -rf "$session"
+
+echo "== started as Windows starts a program: one window, of the run-time's class, answering other programs"
+# (A console opened beside it would be a window of its own.)
+# (echo_program, a test program without a form, is a console program:
+# started directly.)
+for case in "equation T5Q0WCMAINFORM" "echo_program T5Q0CLASS"; do
+  read -r exe class <<<"$case"
+  if [ $exe = equation ]; then
+    (cd "$WINEPREFIX" && DISPLAY=$xdisplay $wine start /unix "$windows/$exe.exe")
+  else
+    (cd "$WINEPREFIX" && DISPLAY=$xdisplay $wine "$windows/$exe.exe" </dev/null >/dev/null 2>&1 &)
+  fi
+  described=$(DISPLAY=$xdisplay $wine "$windows/window_probe.exe" describe | tr -d '\r' || true)
+  wineserver -k 2>/dev/null || true
+  expected="class $class extra 4
+windows $class
+copy format 1, 3 taken 0, 14 taken 1, now 14"
+  [ "$described" = "$expected" ] || { echo "$exe.exe started by start: $described"; exit 1; }
+done
+
+echo "== the window at 100% and 200% scaling: crisp cells twice as large (pictures in $windows/artefacts)"
+mkdir -p "$windows/artefacts"
+sizes=()
+for scale in 100 200; do
+  $wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $((96 * scale / 100)) /f >/dev/null
+  wineserver -k 2>/dev/null || true
+  (cd "$WINEPREFIX" && DISPLAY=$xdisplay $wine start /unix "$windows/equation.exe")
+  sizes+=("$(DISPLAY=$xdisplay $wine "$windows/window_probe.exe" size | tr -d '\r' || true)")
+  sleep 1
+  DISPLAY=$xdisplay import -window root "$windows/artefacts/window-$scale.png"
+  wineserver -k 2>/dev/null || true
+done
+$wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null
+read -r _ small <<<"${sizes[0]}"
+read -r _ large <<<"${sizes[1]}"
+[ -n "$small" ] && [ "$large" = "$((${small%x*} * 2))x$((${small#*x} * 2))" ] ||
+  { echo "the window at 100% and at 200%: ${sizes[*]}"; exit 1; }
 
 echo "== the message library only from a folder no one else may write"
 # The test library (error 5: "Illegal function call") in a folder of this

@@ -1,5 +1,5 @@
 // For the Windows tests under wine, on the main window of a program (its
-// class T5Q0WCMAINFORM):
+// class T5Q0WCMAINFORM, or T5Q0CLASS without a form):
 //   window_probe box     types a line into it, waits for the system's
 //                        message box that a crash then brings up over it,
 //                        prints the box's caption and text (UTF-8, a line
@@ -7,6 +7,12 @@
 //   window_probe resize  makes it small, then as large as it was, and
 //                        prints which scroll bars it shows and its client
 //                        size ("bars 0 0 client 640x384");
+//   window_probe describe
+//                        prints, a line each: the window's class and its
+//                        extra bytes, the classes of all visible top-level
+//                        windows, its copy format as other programs ask and
+//                        set it (WM_USER, WM_USER+1);
+//   window_probe size    prints its client size ("client 640x384");
 //   window_probe endsession ANSWER...
 //                        types each answer at the program's next question
 //                        (read through the copy command), waits for the
@@ -58,6 +64,40 @@ int Resize() {
   GetClientRect(owner, &client);
   std::printf("bars %d %d client %ldx%ld\n", (style & WS_VSCROLL) ? 1 : 0, (style & WS_HSCROLL) ? 1 : 0, client.right,
               client.bottom);
+  return 0;
+}
+
+// Every visible top-level window, of whatever process (a console opened
+// beside the program is another's).
+BOOL CALLBACK ListShown(HWND h, LPARAM list) {
+  wchar_t kind[64] = L"";
+  if (!IsWindowVisible(h) || !GetClassNameW(h, kind, 64)) return TRUE;
+  auto* names = reinterpret_cast<std::string*>(list);
+  names->append(" ");
+  names->append(Utf8(kind));
+  return TRUE;
+}
+
+int Describe() {
+  wchar_t kind[64] = L"";
+  GetClassNameW(owner, kind, 64);
+  std::printf("class %s extra %d\n", Utf8(kind).c_str(), static_cast<int>(GetClassLongPtrW(owner, GCL_CBWNDEXTRA)));
+  std::string shown;
+  EnumWindows(ListShown, reinterpret_cast<LPARAM>(&shown));
+  std::printf("windows%s\n", shown.c_str());
+  const auto format = [] { return static_cast<int>(SendMessageW(owner, WM_USER, 0, 0)); };
+  const int before = format();
+  const int refused = static_cast<int>(SendMessageW(owner, WM_USER + 1, 3, 0));
+  const int taken = static_cast<int>(SendMessageW(owner, WM_USER + 1, 14, 0));
+  std::printf("copy format %d, 3 taken %d, 14 taken %d, now %d\n", before, refused, taken, format());
+  SendMessageW(owner, WM_USER + 1, 1, 0);
+  return 0;
+}
+
+int Size() {
+  RECT client;
+  GetClientRect(owner, &client);
+  std::printf("client %ldx%ld\n", client.right, client.bottom);
   return 0;
 }
 
@@ -115,10 +155,16 @@ int EndSession(int count, char** answers) {
 }
 
 int main(int argc, char** argv) {
-  for (int i = 0; i < 300 && !owner; ++i, Sleep(100)) owner = FindWindowW(L"T5Q0WCMAINFORM", nullptr);
+  // A program's main form, or the run-time's default window.
+  for (int i = 0; i < 300 && !owner; ++i, Sleep(100)) {
+    owner = FindWindowW(L"T5Q0WCMAINFORM", nullptr);
+    if (!owner) owner = FindWindowW(L"T5Q0CLASS", nullptr);
+  }
   if (!owner) return 1;
   Sleep(500);
   if (argc > 1 && std::string(argv[1]) == "resize") return Resize();
+  if (argc > 1 && std::string(argv[1]) == "describe") return Describe();
+  if (argc > 1 && std::string(argv[1]) == "size") return Size();
   if (argc > 1 && std::string(argv[1]) == "endsession") return EndSession(argc - 2, argv + 2);
   for (wchar_t c : std::wstring(L"x\r")) PostMessageW(owner, WM_CHAR, c, 0);
   for (int i = 0; i < 300 && !box; ++i, Sleep(100)) EnumWindows(FindBox, 0);

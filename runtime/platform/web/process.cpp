@@ -39,4 +39,6 @@ int ProgramEnded(int code) {
   return code;
 }
 
+int StartShowCommand() { return 1; }
+
 }  // namespace platform

@@ -58,4 +58,14 @@ std::string ArgumentToCp932(const char* argument) {
   return WideToCp932(ToWide(argument ? argument : "", CP_ACP));
 }
 
+// What the one who started the program asked (a shortcut's "Run" setting,
+// start /min, /max), else a normal window.
+int StartShowCommand() {
+  STARTUPINFOW start{};
+  start.cb = sizeof start;
+  GetStartupInfoW(&start);
+  return (start.dwFlags & STARTF_USESHOWWINDOW) && start.wShowWindow != SW_SHOWDEFAULT ? start.wShowWindow
+                                                                                     : SW_SHOWNORMAL;
+}
+
 }  // namespace platform

@@ -1,5 +1,7 @@
 // The window display on Windows: the main window is a real window of the
-// form's class ("T5Q0WC" + form name), the text grid drawn with GDI in the
+// class the form player registered ("T5Q0WC" + form name; "T5Q0CLASS"
+// without a form), whose procedure is the program's exported
+// $PbMainWndProc, which comes here; the text grid drawn with GDI in the
 // system's fixed-pitch Japanese font, the caret and scroll bars Windows' own,
 // the copy commands in the system menu. Its window procedure turns what
 // Windows sends into the host's messages; the pump is Windows' message loop
@@ -19,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/platform/win32/keyboard_navigation.h"
 #include "runtime/platform/win32/wide.h"
 
 #undef MessageBox  // Display::MessageBox, not the Win32 macro
@@ -26,7 +29,6 @@
 namespace platform {
 namespace {
 
-constexpr wchar_t kClassName[] = L"T5Q0WCMAINFORM";
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL;
 constexpr UINT kCopyMenuSeparator = 100;
 
@@ -154,25 +156,44 @@ HFONT FontFor(const std::string& cp932Face, int pixelHeight, UINT dpi) {
 class WindowDisplay : public Display {
  public:
   WindowDisplay() {
-    static bool registered = false;
-    if (!registered) {
-      WNDCLASSEXW c{};
-      c.cbSize = sizeof c;
-      c.style = CS_DBLCLKS;
-      c.lpfnWndProc = Procedure;
-      c.cbWndExtra = sizeof(void*);
-      c.hInstance = GetModuleHandleW(nullptr);
-      c.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512));  // IDI_APPLICATION
-      c.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-      c.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-      c.lpszClassName = kClassName;
-      registered = RegisterClassExW(&c) != 0;
-    }
     dpi_ = SystemDpi();
     MakeFontOf("FixedSys", 18);
-    hwnd_ = CreateWindowExW(0, kClassName, L"", kStyle, CW_USEDEFAULT, CW_USEDEFAULT, Scaled(648, dpi_),
-                            Scaled(466, dpi_), nullptr, nullptr, GetModuleHandleW(nullptr), this);
-    if (!hwnd_) return;
+  }
+  ~WindowDisplay() override {
+    Close();
+    if (font_ && ownsFont_) DeleteObject(font_);
+  }
+
+  const char* Name() const override { return "window"; }
+
+  // A class of the run-time's windows: double clicks, the run-time's
+  // procedure, one 32-bit extra word (the host's handle of the window), the
+  // named icon resource or the standard one, no class cursor (the window
+  // sets its own), a white or black background. Registered once.
+  bool RegisterWindowClass(const WindowClass& wanted) override {
+    const std::wstring name = Cp932ToWide(wanted.name);
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW c{};
+    c.cbSize = sizeof c;
+    if (GetClassInfoExW(instance, name.c_str(), &c)) return true;
+    c.style = CS_DBLCLKS;
+    c.lpfnWndProc = reinterpret_cast<WNDPROC>(wanted.procedure);
+    c.cbWndExtra = 4;
+    c.hInstance = instance;
+    const std::wstring icon = Cp932ToWide(wanted.icon);
+    c.hIcon = icon.empty() ? nullptr : LoadIconW(instance, icon.c_str());
+    if (!c.hIcon) c.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512));  // IDI_APPLICATION
+    c.hCursor = nullptr;
+    c.hbrBackground = static_cast<HBRUSH>(GetStockObject(wanted.blackBackground ? BLACK_BRUSH : WHITE_BRUSH));
+    c.lpszClassName = name.c_str();
+    return wanted.procedure && RegisterClassExW(&c) != 0;
+  }
+
+  bool CreateMainWindow(const std::string& className) override {
+    if (hwnd_) return false;  // one main window
+    hwnd_ = CreateWindowExW(0, Cp932ToWide(className).c_str(), L"", kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                            Scaled(648, dpi_), Scaled(466, dpi_), nullptr, nullptr, GetModuleHandleW(nullptr), this);
+    if (!hwnd_) return false;
     AddCopyCommands();
     SetFatalReportOwner(hwnd_);
     // The monitor it opened on may have a DPI of its own.
@@ -181,14 +202,20 @@ class WindowDisplay : public Display {
       dpi_ = dpi;
       MakeFontOf(fontFace_, fontHeight_);
     }
-  }
-  ~WindowDisplay() override {
-    Close();
-    if (font_) DeleteObject(font_);
+    return true;
   }
 
-  bool Created() const { return hwnd_ != nullptr; }
-  const char* Name() const override { return "window"; }
+  // The window's messages, through $PbMainWndProc.
+  static LRESULT Procedure(HWND h, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_NCCREATE) {
+      SetWindowLongPtrW(h, GWLP_USERDATA,
+                        reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams));
+      SetWindowLongW(h, 0, 1);  // the host's handle of its main window
+    }
+    auto* self = reinterpret_cast<WindowDisplay*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(h, message, w, l);
+    return self->Handle(h, message, w, l);
+  }
 
   // The window takes the form's size (which the host has fitted to the
   // whole grid) and can grow no larger than the grid. The form counts
@@ -196,15 +223,28 @@ class WindowDisplay : public Display {
   void Open(const ScreenSource* screen, WindowHandle window) override {
     screen_ = screen;
     window_ = window;
+    if (!hwnd_ && !CreateMainWindow("T5Q0CLASS")) return;
     const auto [maxWidth, maxHeight] = FullSize();
     SetWindowPos(hwnd_, nullptr, Scaled(placement_.x, dpi_), Scaled(placement_.y, dpi_),
                  std::min(Scaled(placement_.width, dpi_), maxWidth), std::min(Scaled(placement_.height, dpi_), maxHeight),
                  SWP_NOZORDER | (placement_.positioned ? 0 : SWP_NOMOVE));
-    ShowWindow(hwnd_, SW_SHOW);
-    SetForegroundWindow(hwnd_);
-    SetFocus(hwnd_);
+    if (show_ == SW_SHOWMAXIMIZED) {
+      // Maximised, the whole grid shows: no scroll range to begin with.
+      SetScrollRange(hwnd_, SB_VERT, 0, 0, FALSE);
+      SetScrollRange(hwnd_, SB_HORZ, 0, 0, FALSE);
+    }
+    ShowWindow(hwnd_, show_);
+    if (show_ == SW_SHOWMAXIMIZED) SendMessageW(hwnd_, WM_SIZE, SIZE_MAXIMIZED, 0);
+    // A window shown normally or maximised takes the focus; one started
+    // minimised or hidden waits for the user.
+    if (show_ != SW_HIDE && show_ != SW_SHOWMINNOACTIVE && show_ != SW_MINIMIZE && show_ != SW_SHOWMINIMIZED &&
+        show_ != SW_SHOWNOACTIVATE && show_ != SW_SHOWNA) {
+      SetForegroundWindow(hwnd_);
+      SetFocus(hwnd_);
+    }
     SyncScrollBars();
     UpdateWindow(hwnd_);
+    InstallKeyboardNavigation();
   }
 
   void Connect(MessageQueue& queue) override { queue_ = &queue; }
@@ -216,10 +256,11 @@ class WindowDisplay : public Display {
 
   void Close() override {
     if (!hwnd_) return;
+    RemoveKeyboardNavigation();
     SetFatalReportOwner(nullptr);
     HWND h = hwnd_;
     hwnd_ = nullptr;
-    SetWindowLongPtrW(h, 0, 0);
+    SetWindowLongPtrW(h, GWLP_USERDATA, 0);
     DestroyWindow(h);
   }
 
@@ -269,6 +310,7 @@ class WindowDisplay : public Display {
     if (hwnd_) SetWindowTextW(hwnd_, Cp932ToWide(cp932).c_str());
   }
   void SetGeometry(int x, int y, int width, int height) override { placement_.Set(x, y, width, height); }
+  void SetShowCommand(int show) override { show_ = show >= 0 && show <= 11 ? show : SW_SHOWNORMAL; }
   void SetFont(const std::string& face, int pixelHeight) override {
     MakeFontOf(face, pixelHeight);
     if (focused_) MakeCaret();
@@ -362,14 +404,6 @@ class WindowDisplay : public Display {
   }
 
  private:
-  static LRESULT CALLBACK Procedure(HWND h, UINT message, WPARAM w, LPARAM l) {
-    if (message == WM_NCCREATE) {
-      SetWindowLongPtrW(h, 0, reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<WindowDisplay*>(GetWindowLongPtrW(h, 0));
-    if (!self) return DefWindowProcW(h, message, w, l);
-    return self->Handle(h, message, w, l);
-  }
 
   LRESULT Handle(HWND h, UINT message, WPARAM w, LPARAM l) {
     switch (message) {
@@ -395,23 +429,9 @@ class WindowDisplay : public Display {
         DestroyCaret();
         Post(WM_KILLFOCUS, 0);
         return 0;
-      case WM_SIZE: {
-        if (w == SIZE_MINIMIZED) return 0;
-        // The cells the screen is told it shows: the client area's, but all
-        // of them when the window is short of the one that shows the whole
-        // grid by no more than one cell. (Decided from the client area
-        // alone, the scroll bars would keep it too small to lose them when
-        // the window is enlarged again.)
-        RECT client, window;
-        GetClientRect(h, &client);
-        GetWindowRect(h, &window);
-        const auto [fullWidth, fullHeight] = FullSize();
-        const int columns = screen_ ? screen_->Columns() : 80, rows = screen_ ? screen_->Rows() : 24;
-        const int shownColumns = window.right - window.left >= fullWidth - cellWidth_ ? columns : client.right / cellWidth_;
-        const int shownRows = window.bottom - window.top >= fullHeight - cellHeight_ ? rows : client.bottom / cellHeight_;
-        Post(WM_SIZE, 0, (shownColumns & 0xFFFF) | ((shownRows & 0xFFFF) << 16));
+      case WM_SIZE:
+        if (w != SIZE_MINIMIZED) PostShownCells(h);
         return 0;
-      }
       case WM_DPICHANGED: {
         // Moved to a monitor of another scale (or the scale changed): the
         // font and the cells at the new DPI, the window where the system
@@ -481,6 +501,28 @@ class WindowDisplay : public Display {
       case WM_COPY: Post(WM_COPY, 0); return 0;     // asked from outside: the screen's text
       case WM_HELP: Post(WM_HELP, 0); return TRUE;  // the error box's help button
       case WM_GETFONT: return reinterpret_cast<LRESULT>(font_);
+      case WM_SETFONT:
+        // Another font for the grid (the caller's: it stays the caller's).
+        if (w) {
+          if (ownsFont_) DeleteObject(font_);
+          font_ = reinterpret_cast<HFONT>(w);
+          ownsFont_ = false;
+          std::tie(cellWidth_, cellHeight_) = CellOf(font_);
+          if (focused_) MakeCaret();
+          PostShownCells(h);
+          if (l) InvalidateRect(h, nullptr, FALSE);
+        }
+        return 0;
+      case WM_SETCURSOR:
+        // No class cursor: the window's own, the arrow, over its grid.
+        if (LOWORD(l) != HTCLIENT) break;
+        SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));  // IDC_ARROW
+        return TRUE;
+      case WM_USER:
+      case WM_USER + 1:
+        // The copy command's format, asked and set by another program: the
+        // host answers at once.
+        return queue_ ? queue_->Send({window_, message, w, l}) : 0;
       case WM_VSCROLL:
       case WM_HSCROLL:
         if (LOWORD(w) == SB_THUMBTRACK || LOWORD(w) > SB_THUMBTRACK) return 0;
@@ -501,6 +543,22 @@ class WindowDisplay : public Display {
       default: break;
     }
     return DefWindowProcW(h, message, w, l);
+  }
+
+  // The cells the screen is told it shows: the client area's, but all of
+  // them when the window is short of the one that shows the whole grid by
+  // no more than one cell. (Decided from the client area alone, the scroll
+  // bars would keep it too small to lose them when the window is enlarged
+  // again.)
+  void PostShownCells(HWND h) {
+    RECT client, window;
+    GetClientRect(h, &client);
+    GetWindowRect(h, &window);
+    const auto [fullWidth, fullHeight] = FullSize();
+    const int columns = screen_ ? screen_->Columns() : 80, rows = screen_ ? screen_->Rows() : 24;
+    const int shownColumns = window.right - window.left >= fullWidth - cellWidth_ ? columns : client.right / cellWidth_;
+    const int shownRows = window.bottom - window.top >= fullHeight - cellHeight_ ? rows : client.bottom / cellHeight_;
+    Post(WM_SIZE, 0, (shownColumns & 0xFFFF) | ((shownRows & 0xFFFF) << 16));
   }
 
   void Post(uint32_t message, uint64_t w, int64_t l = 0) {
@@ -582,8 +640,9 @@ class WindowDisplay : public Display {
   void MakeFontOf(const std::string& face, int pixelHeight) {
     fontFace_ = face;
     fontHeight_ = pixelHeight;
-    if (font_) DeleteObject(font_);
+    if (font_ && ownsFont_) DeleteObject(font_);
     font_ = FontFor(face, pixelHeight, dpi_);
+    ownsFont_ = true;
     std::tie(cellWidth_, cellHeight_) = CellOf(font_);
   }
 
@@ -712,6 +771,8 @@ class WindowDisplay : public Display {
 
   HWND hwnd_ = nullptr;
   HFONT font_ = nullptr;
+  bool ownsFont_ = true;  // false: a font given by WM_SETFONT
+  int show_ = SW_SHOWNORMAL;
   UINT dpi_ = 96;
   std::string fontFace_ = "FixedSys";
   int fontHeight_ = 18;
@@ -732,11 +793,23 @@ class WindowDisplay : public Display {
 
 }  // namespace
 
+// The main window is made later, of the class the form player registers;
+// whether windows can be made here at all (wine without an X display cannot)
+// is asked now with a hidden one, so that the program can take the stream
+// instead.
 std::unique_ptr<Display> CreateWindowDisplay(std::string& problem) {
-  auto display = std::make_unique<WindowDisplay>();
-  if (display->Created()) return display;
-  problem = "the window cannot be created";
-  return nullptr;
+  HWND trial = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPED, 0, 0, 1, 1, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+  if (!trial) {
+    problem = "the window cannot be created";
+    return nullptr;
+  }
+  DestroyWindow(trial);
+  return std::make_unique<WindowDisplay>();
+}
+
+intptr_t NativeWindowProcedure(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  return WindowDisplay::Procedure(static_cast<HWND>(window), message, wParam, lParam);
 }
 
 }  // namespace platform

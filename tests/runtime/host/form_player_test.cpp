@@ -52,6 +52,7 @@ TEST(FormPlayer, ProgramFormsDecodeToTheirRecords) {
     EXPECT_EQ(p.failure, 0);
     const FormWindow& f = host.windows[0];
     EXPECT_EQ(host.classes, std::vector<std::string>{"T5Q0WCMAINFORM"});
+    EXPECT_EQ(host.icons, std::vector<std::string>{""});  // the standard application icon
     EXPECT_EQ(f.kind, 0);
     EXPECT_EQ(f.style, (0x00CF0000u | 0x0115u | 0x02000000u));  // WS_VISIBLE cleared, WS_CLIPCHILDREN set
     EXPECT_EQ(f.title, title);

@@ -21,6 +21,11 @@ struct Script {
   std::deque<Message> keys;
   std::string drawn;
   std::vector<std::string> boxes;
+  // The window classes registered ("name black|white procedure") and the
+  // class of the main window made; what the copy command put.
+  std::vector<std::string> classes, copies;
+  std::string madeOf;
+  bool refuseClasses = false;
   void Type(const std::string& s) {
     for (char c : s) keys.push_back({1, platform::WM_CHAR, static_cast<unsigned char>(c), 0});
   }
@@ -45,6 +50,22 @@ class ScriptedDisplay : public platform::Display {
     s_.keys.pop_front();
   }
   void TextDrawn(const char* b, size_t n) override { s_.drawn.append(b, n); }
+  bool RegisterWindowClass(const WindowClass& c) override {
+    s_.classes.push_back(c.name + (c.blackBackground ? " black " : " white ") + (c.procedure ? "procedure" : "none"));
+    return !s_.refuseClasses;
+  }
+  bool CreateMainWindow(const std::string& className) override {
+    s_.madeOf = className;
+    return true;
+  }
+  bool CopyText(const std::string&) override {
+    s_.copies.push_back("text");
+    return true;
+  }
+  bool CopyImage() override {
+    s_.copies.push_back("image");
+    return true;
+  }
   void MessageBox(const std::string& caption, const std::string& text) override {
     s_.boxes.push_back(caption + "|" + text);
   }
@@ -197,6 +218,46 @@ TEST(Host, RuntimeErrorReportWaitsForAKeyOrADoubleClick) {
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(script.drawn, rt::test::Cp932("\r\nMAIN.BAS [120行]:エラー[5]\r\n任意のキーを押してください\r\n"));
   EXPECT_EQ(script.keys.size(), 1u);  // the double click ended the wait
+}
+
+// Without a form the main window is of the run-time's own class, black,
+// with the procedure the program exports; a class that cannot be registered
+// means no window: built-in message 3, and the program does not start.
+TEST(Host, AWindowWithoutAFormIsOfTheRunTimesClass) {
+  Script script;
+  Outcome r = Start(new ScriptedDisplay(script), [](Outcome&) {});
+  EXPECT_TRUE(r.reachedEnd);
+  EXPECT_EQ(script.classes, std::vector<std::string>{"T5Q0CLASS black procedure"});
+  EXPECT_EQ(script.madeOf, "T5Q0CLASS");
+
+  Script refused;
+  refused.refuseClasses = true;
+  r = Start(new ScriptedDisplay(refused), [](Outcome&) {});
+  EXPECT_FALSE(r.reachedEnd);
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(refused.madeOf, "");
+  ASSERT_EQ(refused.boxes.size(), 1u);
+  EXPECT_EQ(refused.boxes[0], TheHost().exeBaseName() + ".EXE|" + rt::test::Cp932("ウィンドウをオープンできません"));
+}
+
+// The copy command's format, asked and set by other programs (sent, so
+// answered at once): 1 text, 2 and 14 the grid as an image; others refused.
+TEST(Host, TheCopyFormatIsAskedAndSetFromOutside) {
+  Script script;
+  Outcome r = Start(new ScriptedDisplay(script), [](Outcome&) {
+    auto& q = TheHost().queue();
+    auto send = [&](uint32_t message, uint64_t w) { return q.Send({1, message, w, 0}); };
+    EXPECT_EQ(send(platform::WM_USER, 0), 1);
+    EXPECT_EQ(send(platform::WM_USER_SET_COPY_FORMAT, 3), 0);
+    EXPECT_EQ(send(platform::WM_USER, 0), 1);
+    EXPECT_EQ(send(platform::WM_USER_SET_COPY_FORMAT, 14), 1);
+    EXPECT_EQ(send(platform::WM_USER, 0), 14);
+    TheHost().WindowProc({1, platform::WM_COPY, 0, 0});
+    EXPECT_EQ(send(platform::WM_USER_SET_COPY_FORMAT, 1), 1);
+    TheHost().WindowProc({1, platform::WM_COPY, 0, 0});
+  });
+  EXPECT_TRUE(r.reachedEnd);
+  EXPECT_EQ(script.copies, (std::vector<std::string>{"image", "text"}));
 }
 
 }  // namespace
