@@ -289,6 +289,9 @@ int64_t Host::WindowProc(const Message& m) {
       if (!copied) ShowHostMessage(3, true);
       return 0;
     }
+    case WM_COMPACTING:  // the system runs short of memory
+      ShowHostMessage(2);
+      return 0;
     case WM_USER:
       return w->copyFormat;
     case WM_USER_SET_COPY_FORMAT:

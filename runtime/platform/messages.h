@@ -47,6 +47,7 @@ enum MessageId : uint32_t {
   WM_MOUSEWHEEL = 0x020A,
   WM_HELP = 0x0053,
   WM_SETFONT = 0x0030,
+  WM_COMPACTING = 0x0041,
   WM_GETFONT = 0x0031,
   WM_COPY = 0x0301,
   WM_USER = 0x0400,

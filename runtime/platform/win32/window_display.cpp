@@ -498,7 +498,8 @@ class WindowDisplay : public Display {
         // It ends: through the program's own end, as when its window closes.
         if (w) Post(WM_CLOSE, 0);
         return 0;
-      case WM_COPY: Post(WM_COPY, 0); return 0;     // asked from outside: the screen's text
+      case WM_COPY: Post(WM_COPY, 0); return 0;
+      case WM_COMPACTING: Post(WM_COMPACTING, 0); return 0;     // asked from outside: the screen's text
       case WM_HELP: Post(WM_HELP, 0); return TRUE;  // the error box's help button
       case WM_GETFONT: return reinterpret_cast<LRESULT>(font_);
       case WM_SETFONT:

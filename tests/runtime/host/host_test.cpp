@@ -255,9 +255,13 @@ TEST(Host, TheCopyFormatIsAskedAndSetFromOutside) {
     TheHost().WindowProc({1, platform::WM_COPY, 0, 0});
     EXPECT_EQ(send(platform::WM_USER_SET_COPY_FORMAT, 1), 1);
     TheHost().WindowProc({1, platform::WM_COPY, 0, 0});
+    TheHost().WindowProc({1, platform::WM_COMPACTING, 0, 0});
   });
   EXPECT_TRUE(r.reachedEnd);
   EXPECT_EQ(script.copies, (std::vector<std::string>{"image", "text"}));
+  // The system short of memory says so (built-in message 2).
+  EXPECT_EQ(script.boxes, std::vector<std::string>{TheHost().exeBaseName() + ".EXE|" +
+                                                   rt::test::Cp932("システムに異常があります")});
 }
 
 }  // namespace
