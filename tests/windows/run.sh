@@ -6,8 +6,7 @@
 # - the stream end-to-end suite of this machine's build run against the .exe
 #   files, and equation.exe in its real window under Xvfb;
 # - the window: one of the form's class, started as Windows starts a
-#   program; the fatal box; scroll bars; the end of the session; pictures
-#   of it at 100% and 200% scaling, kept in WINDOWS_BUILD/artefacts;
+#   program; the fatal box; scroll bars; the end of the session;
 # - the installer: installs, the shortcut leads to the program, which runs
 #   and saves in its folder, and the uninstaller removes what it put there.
 # usage: tests/windows/run.sh WINDOWS_BUILD NATIVE_BUILD
@@ -152,24 +151,6 @@ windows $class
 copy format 1, 3 taken 0, 14 taken 1, now 14"
   [ "$described" = "$expected" ] || { echo "$exe.exe started by start: $described"; exit 1; }
 done
-
-echo "== the window at 100% and 200% scaling: crisp cells twice as large (pictures in $windows/artefacts)"
-mkdir -p "$windows/artefacts"
-sizes=()
-for scale in 100 200; do
-  $wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $((96 * scale / 100)) /f >/dev/null
-  wineserver -k 2>/dev/null || true
-  (cd "$WINEPREFIX" && DISPLAY=$xdisplay $wine start /unix "$windows/equation.exe")
-  sizes+=("$(DISPLAY=$xdisplay $wine "$windows/window_probe.exe" size | tr -d '\r' || true)")
-  sleep 1
-  DISPLAY=$xdisplay import -window root "$windows/artefacts/window-$scale.png"
-  wineserver -k 2>/dev/null || true
-done
-$wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null
-read -r _ small <<<"${sizes[0]}"
-read -r _ large <<<"${sizes[1]}"
-[ -n "$small" ] && [ "$large" = "$((${small%x*} * 2))x$((${small#*x} * 2))" ] ||
-  { echo "the window at 100% and at 200%: ${sizes[*]}"; exit 1; }
 
 echo "== the message library only from a folder no one else may write"
 # The test library (error 5: "Illegal function call") in a folder of this
