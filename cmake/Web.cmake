@@ -1,6 +1,6 @@
 # The programs as WebAssembly (Emscripten). Each is linked twice from the same
 # objects: NAME.js for the page (a module factory the page starts, its folder
-# a persistent browser store) and NAME-node.js for node, where the program
+# a copy of the one the page keeps in the browser's store) and NAME-node.js for node, where the program
 # reads and writes the real files and its standard streams (the stream
 # display), as the end-to-end tests run it.
 #
@@ -17,8 +17,8 @@ function(tessel_web_program target exportName)
   get_target_property(sources ${target} SOURCES)
   get_target_property(libraries ${target} LINK_LIBRARIES)
   target_link_options(${target} PRIVATE ${TESSEL_WEB_COMMON_LINK}
-    -sMODULARIZE=1 -sEXPORT_NAME=${exportName} -sENVIRONMENT=web -lidbfs.js
-    -sEXPORTED_RUNTIME_METHODS=UTF8ToString,FS,IDBFS,ENV,addRunDependency,removeRunDependency)
+    -sMODULARIZE=1 -sEXPORT_NAME=${exportName} -sENVIRONMENT=web
+    -sEXPORTED_RUNTIME_METHODS=UTF8ToString,FS,ENV)
   add_executable(${target}-node ${sources})
   target_link_libraries(${target}-node PRIVATE ${libraries})
   target_link_options(${target}-node PRIVATE ${TESSEL_WEB_COMMON_LINK}

@@ -1,8 +1,7 @@
 // The page around the programs: it starts equation or polymul (WebAssembly
-// modules made by Emscripten), draws their 80 x 24 grid on a canvas, turns
-// keys and IME text into the window messages the run-time expects, and keeps
-// the programs' folder in the browser's own store (IndexedDB), with download,
-// upload and drop.
+// modules made by Emscripten, each fetched when first wanted), turns keys and
+// IME text into the window messages the run-time expects, shows the folder
+// (folder.js) and lets the grid (grid.js) draw what the program shows.
 (function () {
   'use strict';
 
@@ -14,33 +13,53 @@
                RIGHT: 0x27, DOWN: 0x28, INSERT: 0x2D, DELETE: 0x2E, CLEAR: 0x0C, F1: 0x70 };
   const COPY_TEXT = 103, COPY_IMAGE = 104;
   const TYPED = -1;  // an event carrying a typed character's code point
-  const FOLDER = '/tessel';
-  const FONT = '16px "IPAGothic", monospace';
 
   const $ = (id) => document.getElementById(id);
-  const canvas = $('grid');
-  const context = canvas.getContext('2d');
+  const Grid = window.TesselGrid, Folder = window.TesselFolder;
   const keys = $('keys');
   const status = $('status');
   const buttons = { equation: $('start-equation'), polymul: $('start-polymul') };
-  const factories = { equation: window.TesselEquation, polymul: window.TesselPolymul };
+  // The programs' files, named by their content (index.html says which).
+  const script = document.currentScript;
+  const programFiles = {
+    equation: (script && script.dataset.equation) || 'equation',
+    polymul: (script && script.dataset.polymul) || 'polymul',
+  };
+  const factoryNames = { equation: 'TesselEquation', polymul: 'TesselPolymul' };
 
-  let cellWidth = 8, cellHeight = 16;
-  let events = [];          // triples: message, wParam, lParam
-  let waker = null;         // wakes the program's key wait
-  let grid = null;          // what was drawn last, for the caret's blink
-  let caretOn = true;
+  let events = [];   // triples: message, wParam, lParam
+  let waker = null;  // wakes the program's key wait
+  let wakeTimer = 0;
   let composing = false;
-  let running = null;       // the module of the program that runs
-  let folderModule = null;  // the module whose file system shows the folder
-  let storing = Promise.resolve();
-  let storeAgain = false, storeBusy = false;
+  let running = null;  // the module of the program that runs ({starting: true} while it loads)
+  let lastEscape = 0;
 
   // What the page measures for those who ask (the browser test): when the
   // last Enter was pressed, and when the program, having drawn what that
   // Enter made it do, next waited for the user.
-  const timing = { enter: 0, answer: 0, draws: 0, drawing: 0, turns: 0 };
+  // And how many programs' modules are still in memory (an ended one is let
+  // go, and counted out once the garbage collector has taken it).
+  const timing = { enter: 0, answer: 0, turns: 0, modules: 0 };
+  const collected = window.FinalizationRegistry ? new FinalizationRegistry(() => { timing.modules -= 1; }) : null;
+  Object.defineProperty(timing, 'draws', { get: () => Grid.timing.draws, enumerable: true });
+  Object.defineProperty(timing, 'drawing', { get: () => Grid.timing.drawing, enumerable: true });
   window.tesselTiming = timing;
+  window.tesselGridText = Grid.text;
+
+  function say(text) {
+    status.textContent = text;
+  }
+
+  // Opened from a file, the page can fetch nothing: it says how to serve it.
+  if (location.protocol === 'file:') {
+    const notice = $('notice');
+    notice.hidden = false;
+    notice.textContent = 'このページはファイルとして開いても動きません。フォルダを HTTP で配信して開いてください。' +
+      '例: python3 -m http.server -d (このフォルダ) 8000 を実行し、http://localhost:8000/ を開く。' +
+      ' (This page must be served over HTTP, e.g. python3 -m http.server -d FOLDER 8000, then open http://localhost:8000/.)';
+    say('');
+    return;
+  }
 
   function post(message, wParam, lParam) {
     events.push(message, wParam, lParam || 0);
@@ -51,129 +70,25 @@
     post(WM.KEYUP, vk);
   }
 
-  // ---- Drawing -----------------------------------------------------------
-
-  function rgb(value) {
-    return '#' + (value & 0xFFFFFF).toString(16).padStart(6, '0');
-  }
-
-  function resize(columns, rows) {
-    const ratio = window.devicePixelRatio || 1;
-    canvas.width = columns * cellWidth * ratio;
-    canvas.height = rows * cellHeight * ratio;
-    // The height follows the width, which a narrow window may make smaller.
-    canvas.style.width = columns * cellWidth + 'px';
-    context.setTransform(ratio, 0, 0, ratio, 0, 0);
-  }
-
-  function drawCaret() {
-    if (!grid || !grid.caret || !caretOn || document.activeElement !== keys) return;
-    context.fillStyle = '#ffffff';  // the caret of every display: bright white
-    context.fillRect(grid.caretColumn * cellWidth, grid.caretRow * cellHeight, 2, cellHeight);
-  }
-
-  // The caret's blink redraws its row.
-  function redrawCaretCell() {
-    if (!grid) return;
-    const { cells, columns, rows, caretRow } = grid;
-    if (caretRow < 0 || caretRow >= rows) return;
-    context.font = FONT;
-    context.textBaseline = 'middle';
-    context.fillStyle = rgb(grid.back);
-    context.fillRect(0, caretRow * cellHeight, columns * cellWidth, cellHeight);
-    drawRow(cells, columns, caretRow);
-    drawCaret();
-  }
-
-  function drawRow(cells, columns, row) {
-    const y = row * cellHeight;
-    let column = 0;
-    while (column < columns) {
-      const i = (row * columns + column) * 3;
-      const text = cells[i + 1], fill = cells[i + 2];
-      let end = column, run = '', plain = true;
-      while (end < columns && cells[(row * columns + end) * 3 + 1] === text &&
-             cells[(row * columns + end) * 3 + 2] === fill) {
-        const code = cells[(row * columns + end) * 3] & 0x7FFFFFFF;
-        const wide = (cells[(row * columns + end) * 3] & 0x80000000) !== 0;
-        if (code !== 0 || !(end > 0 && (cells[(row * columns + end - 1) * 3] & 0x80000000))) {
-          run += code > 32 ? String.fromCodePoint(code) : ' ';
-          if (code > 32) plain = false;
-        }
-        end += wide && end + 1 < columns ? 2 : 1;
-      }
-      if (fill & 0x01000000) {
-        context.fillStyle = rgb(fill);
-        context.fillRect(column * cellWidth, y, (end - column) * cellWidth, cellHeight);
-      }
-      if (!plain) {
-        context.fillStyle = rgb(text);
-        context.fillText(run, column * cellWidth, y + cellHeight / 2, (end - column) * cellWidth);
-      }
-      column = end;
-    }
-  }
-
-  function draw(cells, columns, rows, caretColumn, caretRow, caret, back) {
-    const began = performance.now();
-    if (canvas.width !== Math.round(columns * cellWidth * (window.devicePixelRatio || 1))) resize(columns, rows);
-    grid = { cells: Uint32Array.from(cells), columns, rows, caretColumn, caretRow, caret, back };
-    context.font = FONT;
-    context.textBaseline = 'middle';
-    context.fillStyle = rgb(back);
-    context.fillRect(0, 0, columns * cellWidth, rows * cellHeight);
-    for (let row = 0; row < rows; ++row) drawRow(grid.cells, columns, row);
-    caretOn = true;
-    drawCaret();
-    placeKeys();
-    timing.draws += 1;
-    timing.drawing += performance.now() - began;
-  }
-
-  // The grid as text, one line a row (for copying and for the tests).
-  function gridText() {
-    if (!grid) return '';
-    const { cells, columns, rows } = grid;
-    const lines = [];
-    for (let row = 0; row < rows; ++row) {
-      let line = '';
-      for (let column = 0; column < columns; ++column) {
-        const code = cells[(row * columns + column) * 3] & 0x7FFFFFFF;
-        if (code === 0) continue;
-        line += String.fromCodePoint(code < 32 ? 32 : code);
-      }
-      lines.push(line.replace(/\s+$/, ''));
-    }
-    return lines.join('\n');
-  }
-  window.tesselGridText = gridText;
-
-  // The key field sits on the caret, so that the IME shows its composition
-  // there.
-  function placeKeys() {
-    if (!grid) return;
-    // The grid may be drawn smaller than its size where the window is narrow.
-    const scale = canvas.clientWidth / (grid.columns * cellWidth) || 1;
-    keys.style.left = grid.caretColumn * cellWidth * scale + 'px';
-    keys.style.top = grid.caretRow * cellHeight * scale + 'px';
-  }
-
-  setInterval(() => {
-    caretOn = !caretOn;
-    redrawCaretCell();
-  }, 530);
-
   // ---- Keys --------------------------------------------------------------
 
   const editing = {
     ArrowLeft: VK.LEFT, ArrowRight: VK.RIGHT, ArrowUp: VK.UP, ArrowDown: VK.DOWN, Home: VK.HOME, End: VK.END,
     Insert: VK.INSERT, Delete: VK.DELETE, PageUp: VK.PRIOR, PageDown: VK.NEXT, Clear: VK.CLEAR,
   };
-  const characters = { Backspace: 8, Enter: 13, Tab: 9, Escape: 27 };
+  const characters = { Backspace: 8, Enter: 13, Escape: 27 };
+
+  // Out of the grid, to the next control: the grid is left by Tab as any
+  // field is (the line editor has no use for Tab), and by Escape twice.
+  function leaveGrid() {
+    const next = [$('close'), $('copy-text'), $('start-equation')].find((b) => !b.disabled);
+    (next || $('zoom')).focus();
+  }
 
   keys.addEventListener('keydown', (e) => {
     if (!running || e.isComposing || e.keyCode === 229) return;
     const name = e.key;
+    if (name === 'Tab') return;  // the browser moves the focus
     const f = /^F([1-9]|1[0-2])$/.exec(name);
     if (name === 'Shift') return post(WM.KEYDOWN, VK.SHIFT);
     if (name === 'Control') return post(WM.KEYDOWN, VK.CONTROL);
@@ -190,10 +105,20 @@
       e.preventDefault();
       return key(editing[name]);
     }
+    if (name === 'Escape') {
+      const now = performance.now();
+      if (now - lastEscape < 1000) {
+        lastEscape = 0;
+        e.preventDefault();
+        return leaveGrid();
+      }
+      lastEscape = now;
+    }
     if (name in characters) {
       e.preventDefault();
       if (name === 'Enter') {
-        Object.assign(timing, { enter: performance.now(), answer: 0, draws: 0, drawing: 0 });
+        Object.assign(timing, { enter: performance.now(), answer: 0 });
+        Object.assign(Grid.timing, { draws: 0, drawing: 0 });
       }
       return post(WM.CHAR, characters[name]);
     }
@@ -241,18 +166,19 @@
   });
   keys.addEventListener('focus', () => {
     if (running) post(WM.SETFOCUS, 0);
-    redrawCaretCell();
+    Grid.redraw();
   });
   keys.addEventListener('blur', () => {
     if (running) post(WM.KILLFOCUS, 0);
-    if (grid) draw(grid.cells, grid.columns, grid.rows, grid.caretColumn, grid.caretRow, grid.caret, grid.back);
+    Grid.redraw();
   });
 
   // The mouse on the grid: the key field takes the focus, the program gets
   // the buttons and the wheel.
+  const canvas = $('grid');
   canvas.addEventListener('mousedown', (e) => {
     e.preventDefault();
-    keys.focus();
+    if (running) keys.focus();
     if (running) post(e.button === 2 ? WM.RBUTTONDOWN : WM.LBUTTONDOWN, 0);
   });
   canvas.addEventListener('mouseup', (e) => {
@@ -271,11 +197,8 @@
   // ---- The page as the program's window (Module.tesselPage) ---------------
 
   const page = {
-    open(columns, rows) {
-      resize(columns, rows);
-      return true;
-    },
-    draw,
+    open: () => true,
+    draw: Grid.draw,
     title(text) {
       $('title').textContent = text;
       document.title = text + ' - Tessel';
@@ -289,15 +212,16 @@
     // Waits at most ms milliseconds, less when the user does something.
     wait(ms, wakeUp) {
       if (timing.enter && !timing.answer) timing.answer = performance.now();
+      Grid.mirror();
       let done = false;
       const fire = () => {
         if (done) return;
         done = true;
-        clearTimeout(timer);
+        clearTimeout(wakeTimer);
         waker = null;
         wakeUp();
       };
-      const timer = setTimeout(fire, ms);
+      wakeTimer = setTimeout(fire, ms);
       waker = fire;
     },
     alert(caption, text) {
@@ -310,7 +234,7 @@
     },
     copyImage() {
       if (!navigator.clipboard || !window.ClipboardItem) return false;
-      canvas.toBlob((png) => {
+      Grid.toBlob((png) => {
         navigator.clipboard.write([new ClipboardItem({ 'image/png': png })])
           .catch(() => say('クリップボードに書けませんでした。'));
       });
@@ -337,71 +261,39 @@
     },
   };
 
-  function say(text) {
-    status.textContent = text;
-  }
-
   // ---- The folder ----------------------------------------------------------
 
-  // The browser's store gets what is in the folder now; a request while one
-  // is under way makes one more afterwards. Resolves when it is written.
   function storeFolder() {
-    const module = folderModule;
-    if (!module) return storing;
-    if (storeBusy) {
-      storeAgain = true;
-      return storing;
-    }
-    storeBusy = true;
-    storing = new Promise((resolve) => {
-      const once = () => module.FS.syncfs(false, (error) => {
-        if (error) say('ブラウザに保存できませんでした: ' + error);
-        if (storeAgain) {
-          storeAgain = false;
-          return once();
-        }
-        storeBusy = false;
-        listFiles();
-        resolve();
-      });
-      once();
-    });
-    return storing;
+    return Folder.store().catch((e) => say('ブラウザに保存できませんでした: ' + e));
   }
 
   function listFiles() {
     const list = $('file-list');
     list.textContent = '';
-    if (!folderModule) return;
-    const FS = folderModule.FS;
-    let names = [];
-    try {
-      names = FS.readdir(FOLDER).filter((n) => n[0] !== '.' && FS.isFile(FS.stat(FOLDER + '/' + n).mode));
-    } catch (e) { return; }
-    names.sort();
-    for (const name of names) {
+    for (const name of Folder.names()) {
       const item = document.createElement('li');
-      const size = FS.stat(FOLDER + '/' + name).size;
-      item.textContent = name + ' (' + size + ' バイト)';
+      item.textContent = name + ' (' + Folder.size(name) + ' バイト)';
       const download = document.createElement('button');
       download.textContent = 'ダウンロード';
       download.dataset.file = name;
+      download.setAttribute('aria-label', name + ' をダウンロード');
       download.addEventListener('click', () => downloadFile(name));
       const remove = document.createElement('button');
       remove.textContent = '削除';
+      remove.dataset.remove = name;
+      remove.setAttribute('aria-label', name + ' を削除');
       remove.addEventListener('click', () => {
         if (!window.confirm(name + ' を削除しますか?')) return;
-        try { FS.unlink(FOLDER + '/' + name); } catch (e) { /* already gone */ }
-        storeFolder();
+        Folder.remove(name).catch((e) => say(name + ' を削除できませんでした: ' + e));
       });
       item.append(download, remove);
       list.append(item);
     }
   }
+  Folder.onChange(listFiles);
 
   function downloadFile(name) {
-    const bytes = folderModule.FS.readFile(FOLDER + '/' + name);
-    const url = URL.createObjectURL(new Blob([bytes], { type: 'application/octet-stream' }));
+    const url = URL.createObjectURL(new Blob([Folder.bytes(name)], { type: 'application/octet-stream' }));
     const link = document.createElement('a');
     link.href = url;
     link.download = name;
@@ -413,18 +305,17 @@
 
   // Files chosen or dropped become files of the folder, under their names.
   async function addFiles(files) {
-    if (!folderModule) return;
+    let added = 0;
     for (const file of files) {
-      const name = file.name.replace(/[\\/]/g, '_');
-      const bytes = new Uint8Array(await file.arrayBuffer());
+      const name = file.name.replace(/[\\/]/g, '_').replace(/^\.+/, '_');
       try {
-        folderModule.FS.writeFile(FOLDER + '/' + name, bytes);
+        await Folder.add(name, new Uint8Array(await file.arrayBuffer()));
+        added += 1;
       } catch (e) {
-        say(name + ' を置けませんでした。');
+        say(name + ' を置けませんでした: ' + e);
       }
     }
-    await storeFolder();
-    say(files.length + ' 個のファイルをフォルダに置きました。');
+    if (added) say(added + ' 個のファイルをフォルダに置きました。');
   }
   $('upload').addEventListener('change', (e) => {
     addFiles(Array.from(e.target.files));
@@ -443,50 +334,56 @@
 
   // ---- Starting the programs ----------------------------------------------
 
-  // Each program's code is compiled once for the page and instantiated for
-  // every start: a second start costs no compilation, and the browser's
-  // optimised code for what ran before is kept.
-  const compiled = {};
+  // Each program's code is fetched and compiled once for the page, when it is
+  // first wanted, and instantiated for every start.
+  const compiled = {}, loaded = {};
   function compile(name) {
     if (!compiled[name]) {
-      const file = name + '.wasm';
+      const file = programFiles[name] + '.wasm';
       compiled[name] = WebAssembly.compileStreaming(fetch(file))
         .catch(() => fetch(file).then((r) => r.arrayBuffer()).then((bytes) => WebAssembly.compile(bytes)));
       compiled[name].catch(() => delete compiled[name]);
     }
     return compiled[name];
   }
+  function loadFactory(name) {
+    if (!loaded[name]) {
+      loaded[name] = new Promise((resolve, reject) => {
+        const tag = document.createElement('script');
+        tag.src = programFiles[name] + '.js';
+        tag.onload = () => resolve(window[factoryNames[name]]);
+        tag.onerror = () => reject(new Error(tag.src + ' could not be loaded'));
+        document.head.append(tag);
+      });
+      loaded[name].catch(() => delete loaded[name]);
+    }
+    return loaded[name];
+  }
 
-  // A module with the folder mounted from the browser's store and made the
-  // current folder (and the home, where the registry store lives).
-  function makeModule(name, run) {
+  // A module whose folder is a copy of the stored one, made the current
+  // folder (and the home, where the registry store lives).
+  async function makeModule(name) {
+    const factory = await loadFactory(name);
     const config = {
       tesselPage: page,
       instantiateWasm(imports, receive) {
         compile(name)
           .then((code) => WebAssembly.instantiate(code, imports).then((instance) => receive(instance, code)))
-          .catch((e) => say(name + ' を読み込めませんでした: ' + e));
+          .catch((e) => ended(-1, name + ' を読み込めませんでした: ' + e));
         return {};
       },
-      noInitialRun: !run,
       print: (text) => console.log(text),
       printErr: (text) => console.warn(text),
       preRun: [(module) => {
-        module.FS.mkdir(FOLDER);
-        module.FS.mount(module.IDBFS, {}, FOLDER);
-        module.ENV.HOME = FOLDER;
+        Folder.attach(module);
+        module.ENV.HOME = Folder.root;
+        module.FS.chdir(Folder.root);
         // Only the folder is kept. Elsewhere nothing can be created, so that
         // an answer saved outside it (../x.txt, /tmp/x.txt) is refused and
         // asked for again instead of vanishing with the page.
         for (const dir of ['/tmp', '/home/web_user', '/home', '/']) {
           try { module.FS.chmod(dir, 0o555); } catch (e) { /* not there */ }
         }
-        module.addRunDependency('tessel-folder');
-        module.FS.syncfs(true, (error) => {
-          if (error) say('ブラウザのファイルを読めませんでした: ' + error);
-          module.FS.chdir(FOLDER);
-          module.removeRunDependency('tessel-folder');
-        });
       }],
       // A fault ends the module: the run-time's report line says where.
       onAbort: () => {
@@ -495,24 +392,28 @@
         ended(-1, line || 'プログラムが異常終了しました。');
       },
     };
-    return factories[name](config);
+    return factory(config);
   }
 
   function setRunning(module) {
     running = module;
     for (const b of Object.values(buttons)) b.disabled = !!module;
     for (const id of ['copy-text', 'copy-image', 'close']) $(id).disabled = !module;
+    // The grid is a stop of the Tab order only while a program runs.
+    keys.tabIndex = module ? 0 : -1;
   }
 
+  // The program has ended: what it saved last is stored, and its module (its
+  // memory) let go; the folder stays as the store holds it.
   function ended(code, fatal) {
     if (!running) return;
-    const module = running;
     setRunning(null);
     events = [];
-    if (waker) waker();
+    clearTimeout(wakeTimer);
+    waker = null;
+    Grid.mirror();
     say(fatal ? fatal : code === 0 ? 'プログラムは終わりました。' : 'プログラムはエラーで終わりました (' + code + ')。');
-    folderModule = module;
-    storeFolder();
+    Folder.detach().catch((e) => say('ブラウザに保存できませんでした: ' + e));
   }
 
   async function start(name) {
@@ -520,16 +421,15 @@
     events = [];
     say('');
     setRunning({ starting: true });
-    // Keys typed while the folder is stored and the program loads wait for
-    // it in the queue.
+    // Keys typed while the program loads wait for it in the queue.
     if (document.activeElement === keys) post(WM.SETFOCUS, 0);
     else keys.focus();
-    await storing;
     try {
-      const module = await makeModule(name, true);
+      await Folder.store();  // a program that ended a moment ago has its files stored
+      const module = await makeModule(name);
+      timing.modules += 1;
+      if (collected) collected.register(module, name);
       if (running && running.starting) setRunning(module);
-      folderModule = module;
-      listFiles();
     } catch (e) {
       setRunning(null);
       say(name + ' を始められませんでした: ' + e);
@@ -548,27 +448,28 @@
     if (running && !running.starting) ended(-1, 'プログラムが異常終了しました: ' + (e.message || e.error));
   });
 
-  // Closing the page closes the window: what the program saved is already in
-  // the browser's store (it is written at every save and every key wait).
+  // Closing the page closes the window; what the program saved is in the
+  // browser's store already (it is written at every save and every key
+  // wait), unless a write is under way this very moment.
   window.addEventListener('beforeunload', (e) => {
-    if (storeBusy) e.preventDefault();
+    if (Folder.busy()) e.preventDefault();
   });
 
-  // The font first (the grid is measured and drawn in it), then a module
-  // without a program shows the folder, then the programs can start.
-  document.fonts.load(FONT).then(() => {
-    context.font = FONT;
-    cellWidth = Math.max(1, Math.round(context.measureText('.').width)) || 8;
-    if (cellWidth < 8) cellWidth = 8;
-    resize(80, 24);
-    context.fillStyle = '#ffffff';
-    context.fillRect(0, 0, 80 * cellWidth, 24 * cellHeight);
-    return makeModule('equation', false);
-  }).then((module) => {
-    folderModule = module;
-    listFiles();
+  // Back to a tab that slept: the folder as the store holds it now.
+  document.addEventListener('visibilitychange', () => {
+    if (document.visibilityState === 'visible' && !running) Folder.load().catch(() => {});
+  });
+
+  // At once: the folder from the store (the buttons then work), equation's
+  // code (the program most visits start) and the screen font, side by side.
+  // The grid is drawn in a system font until the screen font is there.
+  const wanted = new URLSearchParams(location.search).get('program');
+  Grid.blank();
+  compile(wanted === 'polymul' ? 'polymul' : 'equation');
+  loadFactory(wanted === 'polymul' ? 'polymul' : 'equation').catch(() => {});
+  document.fonts.load(Grid.font).then(() => Grid.redraw(), () => {});
+  Folder.load().then(() => {
     for (const b of Object.values(buttons)) b.disabled = false;
-    const wanted = new URLSearchParams(location.search).get('program');
     if (wanted === 'equation' || wanted === 'polymul') start(wanted);
-  }).catch((e) => say('ページを用意できませんでした: ' + e));
+  }).catch((e) => say('ブラウザのファイルを読めませんでした: ' + e));
 }());

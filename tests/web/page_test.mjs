@@ -6,10 +6,9 @@
 // usage: node page_test.mjs SITE_FOLDER NATIVE_BUILD_FOLDER ARTEFACT_FOLDER
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
-import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
-import puppeteer from 'puppeteer-core';
+import { check, finish, launch, serve, tab } from './harness.mjs';
 
 const [site, native, artefacts] = process.argv.slice(2).map((p) => path.resolve(p));
 if (!site || !native || !artefacts) {
@@ -17,30 +16,8 @@ if (!site || !native || !artefacts) {
   process.exit(2);
 }
 
-let failures = 0;
-function check(condition, what, detail) {
-  console.log((condition ? 'ok    ' : 'FAILED') + ' ' + what);
-  if (!condition) {
-    failures += 1;
-    if (detail !== undefined) console.log(String(detail));
-  }
-}
-
-// A static file server: what any static host does, nothing more.
-const types = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.css': 'text/css',
-                '.wasm': 'application/wasm', '.ttf': 'font/ttf', '.txt': 'text/plain; charset=utf-8' };
-const server = http.createServer((request, response) => {
-  const name = decodeURIComponent(new URL(request.url, 'http://x').pathname).replace(/^\/+/, '') || 'index.html';
-  const file = path.join(site, path.normalize(name));
-  if (!file.startsWith(site) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
-    response.writeHead(404);
-    return response.end();
-  }
-  response.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
-  fs.createReadStream(file).pipe(response);
-});
-await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-const url = `http://127.0.0.1:${server.address().port}/`;
+const server = await serve(site);
+const { url } = server;
 
 // What the native program saves for the same session.
 const nativeFolder = fs.mkdtempSync(path.join(os.tmpdir(), 'tessel-native-'));
@@ -65,49 +42,20 @@ function nativeMilliseconds(expression) {
   return times[10];
 }
 
-const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'tessel-chromium-'));
 const downloads = fs.mkdtempSync(path.join(os.tmpdir(), 'tessel-downloads-'));
 fs.mkdirSync(artefacts, { recursive: true });
-const browser = await puppeteer.launch({
-  executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-  headless: true,
-  userDataDir: profile,
-  args: ['--no-sandbox', '--disable-gpu', '--font-render-hinting=none', '--lang=ja'],
-});
+const chromium = await launch();
 
 try {
-  const page = await browser.newPage();
-  await page.setViewport({ width: 1000, height: 800 });
   const errors = [];
-  page.on('pageerror', (e) => errors.push(String(e.stack || e)));
-  page.on('dialog', (d) => d.accept());
+  const { page, gridText, waitForGrid, ready, answer, waitForEnd } = await tab(chromium.browser, errors);
   const cdp = await page.createCDPSession();
   await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
 
-  const gridText = () => page.evaluate(() => window.tesselGridText());
-  async function waitForGrid(text, timeout = 20000) {
-    try {
-      await page.waitForFunction((t) => window.tesselGridText && window.tesselGridText().includes(t),
-                                 { timeout, polling: 20 }, text);
-      return true;
-    } catch (e) {
-      return false;
-    }
-  }
-  async function ready() {
-    await page.waitForFunction(() => !document.getElementById('start-equation').disabled, { timeout: 30000 });
-  }
-  async function answer(line) {
-    await page.keyboard.type(line);
-    await page.keyboard.press('Enter');
-  }
-  async function waitForEnd() {
-    await page.waitForFunction(() => !document.getElementById('start-equation').disabled, { timeout: 20000 });
-  }
-
   await page.goto(url);
   await ready();
-  check(await page.evaluate(() => document.fonts.check('16px "IPAGothic"')), 'the Japanese font is loaded');
+  check(await page.waitForFunction(() => document.fonts.check('16px "Tessel Gothic"'), { timeout: 10000 })
+    .then(() => true, () => false), 'the Japanese screen font is loaded');
 
   // equation: (a+b)(a-b), the array form saved as ans1.txt.
   await page.click('#start-equation');
@@ -229,12 +177,9 @@ try {
               `native whole process ${nativeTime.toFixed(2)} ms (median of 21)`);
   check(errors.length === 0, 'no error in the page', errors.join('\n'));
 } finally {
-  await browser.close();
+  await chromium.close();
   server.close();
-  fs.rmSync(profile, { recursive: true, force: true });
   fs.rmSync(downloads, { recursive: true, force: true });
   fs.rmSync(nativeFolder, { recursive: true, force: true });
 }
-
-console.log(failures ? `${failures} checks failed` : 'all checks passed');
-process.exit(failures ? 1 : 0);
+finish();

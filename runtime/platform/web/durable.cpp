@@ -1,6 +1,7 @@
-// Durable bytes on the web: under node, the real file's fsync; in a page,
-// the C library's fsync, which writes the folder's browser store (IndexedDB)
-// and waits for it.
+// Durable bytes on the web: under node, the real file's fsync; in a page the
+// folder is a copy in memory, and a file renamed into place (a save that is
+// complete) has the page write it to the browser's store (IndexedDB) at the
+// program's next turn, as that one file's change.
 #include <emscripten.h>
 #include <unistd.h>
 
@@ -25,7 +26,12 @@ int SyncToDisk(int fd) {
   return result;
 }
 
-// The browser store and node's files keep a renamed name without more.
-void SyncFolderOf(const char*) {}
+// Node's files keep a renamed name without more; the page is told that the
+// folder changed.
+void SyncFolderOf(const char*) {
+  EM_ASM({
+    if (Module.tesselPage && Module.tesselPage.storeFiles) Module.tesselPage.storeFiles();
+  });
+}
 
 }  // namespace platform

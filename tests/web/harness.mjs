@@ -1,0 +1,108 @@
+// What the browser tests of the page share: the static server (what any
+// static host does, nothing more), the checks, headless Chromium, and the
+// helpers that drive one tab of the page.
+import fs from 'node:fs';
+import http from 'node:http';
+import os from 'node:os';
+import path from 'node:path';
+import zlib from 'node:zlib';
+import puppeteer from 'puppeteer-core';
+
+let failures = 0;
+export function check(condition, what, detail) {
+  console.log((condition ? 'ok    ' : 'FAILED') + ' ' + what);
+  if (!condition) {
+    failures += 1;
+    if (detail !== undefined) console.log(String(detail));
+  }
+}
+export function finish() {
+  console.log(failures ? `${failures} checks failed` : 'all checks passed');
+  process.exit(failures ? 1 : 0);
+}
+
+// Compressed where the browser accepts it (all but the font, which is
+// compressed already); the files named by their content kept for ever, the
+// page itself asked for again each time, as the README advises.
+const types = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.css': 'text/css',
+                '.wasm': 'application/wasm', '.woff2': 'font/woff2', '.svg': 'image/svg+xml',
+                '.txt': 'text/plain; charset=utf-8' };
+export async function serve(site) {
+  const served = [];  // the paths asked for
+  const server = http.createServer((request, response) => {
+    const name = decodeURIComponent(new URL(request.url, 'http://x').pathname).replace(/^\/+/, '') || 'index.html';
+    served.push(name);
+    const file = path.join(site, path.normalize(name));
+    if (!file.startsWith(site) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
+      response.writeHead(404);
+      return response.end();
+    }
+    const extension = path.extname(file);
+    const headers = {
+      'Content-Type': types[extension] || 'application/octet-stream',
+      'Cache-Control': /\.[0-9a-f]{12}\.[a-z0-9]+$/.test(file) ? 'public, max-age=31536000, immutable' : 'no-cache',
+    };
+    if (extension !== '.woff2' && /\bgzip\b/.test(request.headers['accept-encoding'] || '')) {
+      headers['Content-Encoding'] = 'gzip';
+      response.writeHead(200, headers);
+      fs.createReadStream(file).pipe(zlib.createGzip()).pipe(response);
+      return;
+    }
+    response.writeHead(200, headers);
+    fs.createReadStream(file).pipe(response);
+  });
+  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+  return { url: `http://127.0.0.1:${server.address().port}/`, served, close: () => server.close() };
+}
+
+export async function launch() {
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'tessel-chromium-'));
+  const browser = await puppeteer.launch({
+    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+    headless: true,
+    userDataDir: profile,
+    args: ['--no-sandbox', '--disable-gpu', '--font-render-hinting=none', '--lang=ja'],
+  });
+  return {
+    browser,
+    close: async () => {
+      await browser.close();
+      fs.rmSync(profile, { recursive: true, force: true });
+    },
+  };
+}
+
+// One tab of the page, with the helpers the tests speak in.
+export async function tab(browser, errors) {
+  const page = await browser.newPage();
+  await page.setViewport({ width: 1000, height: 800 });
+  page.on('pageerror', (e) => errors.push(String(e.stack || e)));
+  page.on('dialog', (d) => d.accept());
+  const gridText = () => page.evaluate(() => window.tesselGridText());
+  async function waitForGrid(text, timeout = 20000) {
+    try {
+      await page.waitForFunction((t) => window.tesselGridText && window.tesselGridText().includes(t),
+                                 { timeout, polling: 20 }, text);
+      return true;
+    } catch (e) {
+      return false;
+    }
+  }
+  const startable = () => !document.getElementById('start-equation').disabled;
+  return {
+    page,
+    gridText,
+    waitForGrid,
+    ready: () => page.waitForFunction(startable, { timeout: 30000 }),
+    waitForEnd: () => page.waitForFunction(startable, { timeout: 20000 }),
+    async answer(line) {
+      await page.keyboard.type(line);
+      await page.keyboard.press('Enter');
+    },
+    // The names the file list shows.
+    files: () => page.evaluate(() => [...document.querySelectorAll('#file-list button[data-file]')]
+      .map((b) => b.dataset.file)),
+    hasFile: (name, timeout = 10000) => page.waitForSelector(`button[data-file="${name}"]`, { timeout })
+      .then(() => true, () => false),
+  };
+}

@@ -1,0 +1,293 @@
+// The page as its visitors meet it, in headless Chromium: two tabs sharing
+// the folder (saves, uploads and deletes in one never lose the other's
+// files; one name saved in both at once stays whole), the keyboard (the grid
+// is left and entered again by keys alone), a screen reader's view (the
+// accessibility tree), the memory of an ended program, the first prompt on a
+// slow network, the grid on a large screen and on a phone, and the page
+// opened as a file.
+//
+// usage: node visitors_test.mjs SITE_FOLDER NATIVE_BUILD_FOLDER ARTEFACT_FOLDER
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { check, finish, launch, serve, tab } from './harness.mjs';
+
+const [site, native, artefacts] = process.argv.slice(2).map((p) => path.resolve(p));
+if (!site || !native || !artefacts) {
+  console.error('usage: node visitors_test.mjs SITE_FOLDER NATIVE_BUILD_FOLDER ARTEFACT_FOLDER');
+  process.exit(2);
+}
+fs.mkdirSync(artefacts, { recursive: true });
+
+// What the native program saves for an expression, in the array form.
+const nativeFolder = fs.mkdtempSync(path.join(os.tmpdir(), 'tessel-native-'));
+function nativeSave(expression) {
+  execFileSync(path.join(native, 'equation'), [], {
+    cwd: nativeFolder, input: `y\nm\n${expression}\ny\nd\nout.txt\ny\n`,
+    env: { ...process.env, TESSEL_DISPLAY: 'stream', XDG_CONFIG_HOME: nativeFolder },
+  });
+  return fs.readFileSync(path.join(nativeFolder, 'out.txt'));
+}
+
+const server = await serve(site);
+const chromium = await launch();
+const errors = [];
+const stored = (t, name) => t.page.evaluate((n) => Array.from(window.TesselFolder.bytes(n)), name)
+  .then((bytes) => Buffer.from(bytes));
+
+// equation in a tab, up to the question of the file's name.
+async function expandUpToTheName(t, expression) {
+  await t.page.click('#start-equation');
+  await t.waitForGrid('理解できましたか(y/n)?');
+  await t.answer('y');
+  await t.waitForGrid('(m/f)?');
+  await t.answer('m');
+  await t.waitForGrid('式は ?');
+  await t.answer(expression);
+  await t.waitForGrid('Answer =');
+  await t.answer('y');
+  await t.waitForGrid('(n/d)?');
+  await t.answer('d');
+  await t.waitForGrid('というように');
+}
+async function nameAndEnd(t, name) {
+  await t.answer(name);
+  await t.waitForGrid('終了しますか');
+  await t.answer('y');
+  await t.waitForEnd();
+}
+
+try {
+  // ---- Two tabs, one folder ------------------------------------------------
+  const a = await tab(chromium.browser, errors);
+  await a.page.goto(server.url);
+  await a.ready();
+  const b = await tab(chromium.browser, errors);
+  await b.page.goto(server.url);
+  await b.ready();
+
+  await b.page.bringToFront();
+  await expandUpToTheName(b, '(a+b)(a-b)');
+  await nameAndEnd(b, 'b.txt');
+  check(await a.hasFile('b.txt'), 'a file saved in tab B shows in tab A, which was open before');
+
+  await a.page.bringToFront();
+  await expandUpToTheName(a, '(a+b)2');
+  await nameAndEnd(a, 'a.txt');
+  const upload = path.join(nativeFolder, 'u.txt');
+  fs.writeFileSync(upload, '(x+1)2\r\n');
+  await (await a.page.$('#upload')).uploadFile(upload);
+  check(await a.hasFile('u.txt'), 'an upload in tab A is in its folder');
+  await a.page.click('button[data-remove="u.txt"]');
+  await a.page.waitForFunction(() => !document.querySelector('button[data-file="u.txt"]'), { timeout: 10000 })
+    .catch(() => {});
+  const fresh = await tab(chromium.browser, errors);
+  await fresh.page.goto(server.url);
+  await fresh.ready();
+  const names = await fresh.files();
+  check(names.includes('a.txt') && names.includes('b.txt') && !names.includes('u.txt'),
+        'after saves in B and A, an upload and a delete in A, a fresh tab has a.txt and b.txt and not u.txt',
+        names.join(' '));
+  check((await stored(fresh, 'b.txt')).equals(nativeSave('(a+b)(a-b)')), "B's file is whole and B's");
+  check((await b.files()).includes('a.txt') && !(await b.files()).includes('u.txt'), 'tab B saw the changes of A');
+
+  // A program reads the stored copy as it is when it reads it: a file
+  // another tab puts into the folder while the program runs.
+  await a.page.bringToFront();
+  await a.page.click('#start-equation');
+  await a.waitForGrid('理解できましたか(y/n)?');
+  await a.answer('y');
+  await a.waitForGrid('(m/f)?');
+  fs.writeFileSync(upload, '(a+2)(a-2)\r\n');
+  await (await b.page.$('#upload')).uploadFile(upload);
+  await a.hasFile('u.txt');
+  await a.answer('f');
+  await a.waitForGrid('siki.txt');
+  await a.answer('u.txt');
+  check(await a.waitForGrid('Answer =+a2-4'), 'a program reads the file another tab put in the folder while it ran',
+        await a.gridText());
+  await a.answer('n');
+  await a.waitForGrid('終了しますか');
+  await a.answer('y');
+  await a.waitForEnd();
+
+  // The same name saved in both tabs at once: one whole file, the same in
+  // every tab.
+  await expandUpToTheName(a, '(a+b+c)3');
+  await b.page.bringToFront();
+  await expandUpToTheName(b, '(x-y)5');
+  for (const t of [a, b]) {
+    await t.page.bringToFront();
+    await t.page.keyboard.type('same.txt');
+  }
+  await Promise.all([a.page.keyboard.press('Enter'), b.page.keyboard.press('Enter')]);
+  for (const t of [a, b]) {
+    await t.page.bringToFront();
+    await t.waitForGrid('終了しますか');
+    await t.answer('y');
+    await t.waitForEnd();
+  }
+  const later = await tab(chromium.browser, errors);
+  await later.page.goto(server.url);
+  await later.ready();
+  const same = await stored(later, 'same.txt');
+  check(same.equals(nativeSave('(a+b+c)3')) || same.equals(nativeSave('(x-y)5')),
+        'one name saved in two tabs at once is one whole answer', JSON.stringify(same.toString('latin1')));
+  await new Promise((r) => setTimeout(r, 500));
+  check((await stored(a, 'same.txt')).equals(same) && (await stored(b, 'same.txt')).equals(same),
+        'both tabs show the stored one');
+  for (const t of [b, fresh, later]) await t.page.close();
+
+  // ---- Keys alone ----------------------------------------------------------
+  const k = a;
+  await k.page.bringToFront();
+  const active = () => k.page.evaluate(() => document.activeElement && (document.activeElement.id || document.activeElement.tagName));
+  check(await k.page.evaluate(() => document.getElementById('keys').tabIndex) === -1,
+        'the idle grid is not a stop of the Tab order');
+  await k.page.click('#start-equation');
+  await k.waitForGrid('理解できましたか(y/n)?');
+  check(await active() === 'keys', 'a started program has the keys');
+  check(await k.page.evaluate(() => getComputedStyle(document.getElementById('screen')).outlineStyle) !== 'none',
+        'the grid shows that it has the focus');
+  await k.page.keyboard.press('Escape');
+  await k.page.keyboard.press('Escape');
+  const left = await active();
+  check(left !== 'keys', 'Escape twice leaves the grid while the program runs', left);
+  check(await k.page.evaluate(() => {
+    const e = document.activeElement;
+    return e.matches(':focus-visible') && getComputedStyle(e).outlineStyle !== 'none';
+  }), 'the focus outside the grid is visible');
+  for (let i = 0; i < 6 && await active() !== 'keys'; ++i) await k.page.keyboard.press('Tab');
+  check(await active() === 'keys', 'Tab from outside brings the focus back to the grid');
+  await k.page.keyboard.press('Tab');
+  check(await active() !== 'keys', 'Tab leaves the grid too');
+  await k.page.focus('#keys');
+  await k.answer('y');
+  check(await k.waitForGrid('(m/f)?'), 'typing goes on after the focus came back');
+
+  // ---- What a screen reader gets --------------------------------------------
+  const tree = JSON.stringify(await k.page.accessibility.snapshot({ interestingOnly: false }));
+  check(tree.includes('(m/f)?') && tree.includes('理解できましたか(y/n)?'),
+        "the accessibility tree holds the screen's text");
+  check(await k.page.evaluate(() => {
+    const news = document.getElementById('screen-news');
+    return news.getAttribute('aria-live') === 'polite' && news.textContent.includes('(m/f)?');
+  }), 'the new lines are in a live region');
+  await k.page.click('#close');
+  await k.waitForEnd();
+  const status = await k.page.evaluate(() => {
+    const s = document.getElementById('status');
+    return s.getAttribute('role') + ' ' + s.getAttribute('aria-live') + ' ' + s.textContent;
+  });
+  check(status.startsWith('status polite ') && status.length > 'status polite '.length,
+        'the status line is a polite live region and says how the program ended', status);
+
+  // ---- Memory after a large run --------------------------------------------
+  // The resident memory of the page's renderer processes, after the
+  // garbage collector has run (the program's memory is WebAssembly memory,
+  // outside the JavaScript heap).
+  const cdp = await k.page.createCDPSession();
+  const system = await chromium.browser.target().createCDPSession();
+  async function memory() {
+    for (let i = 0; i < 3; ++i) {
+      await cdp.send('HeapProfiler.collectGarbage');
+      await new Promise((r) => setTimeout(r, 300));
+    }
+    const { processInfo } = await system.send('SystemInfo.getProcessInfo');
+    let kilobytes = 0;
+    for (const p of processInfo.filter((p) => p.type === 'renderer')) {
+      try {
+        kilobytes += Number(/VmRSS:\s+(\d+)/.exec(fs.readFileSync(`/proc/${p.id}/status`, 'latin1'))[1]);
+      } catch (e) { /* gone */ }
+    }
+    return kilobytes / 1024;
+  }
+  const idle = await memory();
+  await k.page.click('#start-equation');
+  await k.waitForGrid('理解できましたか(y/n)?');
+  await k.answer('y');
+  await k.answer('m');
+  await k.waitForGrid('式は ?');
+  await k.answer('(a+b+c+d+e+f+g+h+i)10');
+  check(await k.waitForGrid('ファイル出力しますか', 120000), 'the large run answers', await k.gridText());
+  const during = await memory();
+  await k.answer('n');
+  await k.answer('y');
+  await k.waitForEnd();
+  await new Promise((r) => setTimeout(r, 500));
+  const after = await memory();
+  console.log(`memory (renderer processes, resident): idle ${idle.toFixed(1)} MB, after the answer ` +
+              `${during.toFixed(1)} MB, after the end ${after.toFixed(1)} MB`);
+  check(after - idle < 50, 'an ended program lets its memory go (within 50 MB of the idle page)',
+        `${after.toFixed(1)} MB against ${idle.toFixed(1)} MB`);
+  check(await k.page.evaluate(() => window.tesselTiming.modules) === 0,
+        "no ended program's module is left in memory", await k.page.evaluate(() => window.tesselTiming.modules));
+
+  // ---- The first prompt, cold and warm, at 10 Mbit/s and 40 ms ---------------
+  const context = await chromium.browser.createBrowserContext();
+  const visitor = await context.newPage();
+  visitor.on('pageerror', (e) => errors.push(String(e.stack || e)));
+  const network = await visitor.createCDPSession();
+  await network.send('Network.enable');
+  await network.send('Network.emulateNetworkConditions',
+                     { offline: false, latency: 40, downloadThroughput: 1.25e6, uploadThroughput: 1.25e6 });
+  async function firstPrompt(cached) {
+    await network.send('Network.setCacheDisabled', { cacheDisabled: !cached });
+    const began = Date.now();
+    await visitor.goto(server.url + '?program=equation', { waitUntil: 'domcontentloaded' });
+    await visitor.waitForFunction(() => window.tesselGridText && window.tesselGridText().includes('(y/n)?'),
+                                  { timeout: 30000, polling: 10 });
+    return Date.now() - began;
+  }
+  const askedBefore = server.served.length;
+  const cold = await firstPrompt(false);
+  const asked = server.served.slice(askedBefore);
+  const warm = await firstPrompt(true);
+  console.log(`first prompt at 10 Mbit/s, 40 ms: cold ${cold} ms, warm ${warm} ms`);
+  check(cold < 3000, 'the first prompt of a cold visit comes within 3 s', `${cold} ms`);
+  check(!asked.some((name) => name.startsWith('polymul')), "a visit to equation fetches none of polymul's code",
+        asked.join(' '));
+  await visitor.waitForFunction(() => document.fonts.check('16px "Tessel Gothic"'), { timeout: 30000 });
+  await visitor.screenshot({ path: path.join(artefacts, 'web-first-prompt.png') });
+  await context.close();
+
+  // ---- The grid on a large screen and on a phone ---------------------------
+  const large = await tab(chromium.browser, errors);
+  await large.page.setViewport({ width: 2560, height: 1440 });
+  await large.page.goto(server.url);
+  await large.ready();
+  const width = await large.page.evaluate(() => document.getElementById('grid').clientWidth);
+  check(width >= 1280 && width % 640 === 0, 'on a large window the cells are a whole number of times larger',
+        `${width} px`);
+  await large.page.screenshot({ path: path.join(artefacts, 'web-large-window.png') });
+  await large.page.setViewport({ width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true });
+  await new Promise((r) => setTimeout(r, 300));
+  const phone = await large.page.evaluate(() => document.getElementById('grid').clientWidth);
+  check(phone > 0 && phone <= 390, 'on a phone the grid fits the screen', `${phone} px`);
+  await large.page.select('#zoom', '2');
+  const zoomed = await large.page.evaluate(() => {
+    const box = document.getElementById('screen');
+    return [document.getElementById('grid').clientWidth, box.scrollWidth > box.clientWidth];
+  });
+  check(zoomed[0] === 1280 && zoomed[1], 'the zoom control makes it larger, and it scrolls', zoomed.join(' '));
+  await large.page.screenshot({ path: path.join(artefacts, 'web-phone-zoomed.png') });
+  await large.page.close();
+
+  // ---- Opened as a file ----------------------------------------------------
+  const file = await tab(chromium.browser, errors);
+  await file.page.goto('file://' + path.join(site, 'index.html'));
+  const notice = await file.page.evaluate(() => {
+    const n = document.getElementById('notice');
+    return n.hidden ? '' : n.textContent;
+  });
+  check(notice.includes('HTTP') && notice.includes('http.server'), 'opened as a file, the page says to serve it over HTTP',
+        notice);
+
+  check(errors.length === 0, 'no error in the pages', errors.join('\n'));
+} finally {
+  await chromium.close();
+  server.close();
+  fs.rmSync(nativeFolder, { recursive: true, force: true });
+}
+finish();
