@@ -13,6 +13,10 @@ struct Fault {
 
 Fault faults[static_cast<int>(FileCall::Count)];
 
+// A fixed journal: noting allocates nothing.
+char journal[64];
+int noted = 0;
+
 }  // namespace
 
 void InjectFileFault(FileCall call, int nth, int error, int count) {
@@ -36,5 +40,18 @@ bool FileFault(FileCall call) {
   if (--f.failing > 0) f.countdown = 1;  // the next call fails too
   return true;
 }
+
+void NoteFileCall(FileCall call) {
+  static const char kLetters[] = "OWSCR";
+  journal[noted++ % 64] = kLetters[static_cast<int>(call)];
+}
+
+std::string FileCallsMade() {
+  std::string calls;
+  for (int i = noted > 64 ? noted - 64 : 0; i < noted; ++i) calls += journal[i % 64];
+  return calls;
+}
+
+void ClearFileCalls() { noted = 0; }
 
 }  // namespace platform

@@ -3,6 +3,8 @@
 // disk or a read-only folder would make it fail.
 #pragma once
 
+#include <string>
+
 namespace platform {
 
 enum class FileCall { Open, Write, Sync, Close, Rename, Count };
@@ -17,5 +19,14 @@ bool FileFaultPending();
 
 // For the file layer: true when this call is the one to fail; errno is set.
 bool FileFault(FileCall call);
+
+// A journal of the calls the file layer really made, in order (a fault
+// injected before a call cannot show that the call itself is made): the
+// layer notes a call once the system has done it.
+void NoteFileCall(FileCall call);
+// The calls noted since the last clear, a letter each: O open, W write,
+// S sync, C close, R rename (the last 64).
+std::string FileCallsMade();
+void ClearFileCalls();
 
 }  // namespace platform

@@ -5,9 +5,15 @@
 
 #include <cstring>
 
+#include "runtime/platform/file_faults.h"
+
 namespace platform {
 
-int SyncToDisk(int fd) { return fsync(fd); }
+int SyncToDisk(int fd) {
+  const int result = fsync(fd);
+  if (result == 0) NoteFileCall(FileCall::Sync);
+  return result;
+}
 
 void SyncFolderOf(const char* path) {
   char folder[4096];

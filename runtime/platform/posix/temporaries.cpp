@@ -91,6 +91,7 @@ const char* TemporaryTarget(const Temporary* t) { return t->target; }
 
 bool CommitTemporary(Temporary* t) {
   if (FileFault(FileCall::Rename) || rename(t->name, t->target) != 0) return false;
+  NoteFileCall(FileCall::Rename);
   ForgetTemporary(t);
   return true;
 }

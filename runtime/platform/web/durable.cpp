@@ -7,6 +7,7 @@
 
 #include <cerrno>
 
+#include "runtime/platform/file_faults.h"
 #include "runtime/platform/posix/durable.h"
 
 namespace platform {
@@ -21,9 +22,10 @@ int SyncToDisk(int fd) {
       return -1;
     }
   }, fd);
-  if (result == -2) return fsync(fd);
-  if (result != 0) errno = EIO;
-  return result;
+  const int done = result == -2 ? fsync(fd) : result;
+  if (result != -2 && result != 0) errno = EIO;
+  if (done == 0) NoteFileCall(FileCall::Sync);
+  return done;
 }
 
 // Node's files keep a renamed name without more; the page is told that the

@@ -238,6 +238,7 @@ bool CloseFile(int fd, uint32_t& error) {
   uint32_t failure = 0;
   if (FileFault(FileCall::Sync)) failure = InjectedError();
   else if (!FlushFileBuffers(h.handle)) failure = GetLastError();
+  else NoteFileCall(FileCall::Sync);
   if (FileFault(FileCall::Close)) {
     if (!failure) failure = InjectedError();
     CloseHandle(h.handle);
@@ -248,6 +249,8 @@ bool CloseFile(int fd, uint32_t& error) {
     if (FileFault(FileCall::Rename)) failure = InjectedError();
     else if (!MoveFileExW(h.temporary.c_str(), h.target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
       failure = GetLastError();
+    else
+      NoteFileCall(FileCall::Rename);
   }
   if (!failure) return true;
   error = failure;

@@ -142,5 +142,14 @@ TEST_F(SaveFaults, EveryCallOfTheFileLayerFailingInTurn) {
   }
 }
 
+// The new contents are made durable before they take the old file's name,
+// by the calls themselves (a fault injected before a call cannot show that
+// it is made).
+TEST_F(SaveFaults, TheNewContentsReachTheDiskBeforeTheyTakeTheName) {
+  platform::ClearFileCalls();
+  ASSERT_FALSE(SaveRun([] {}));
+  EXPECT_EQ(platform::FileCallsMade(), "SR");
+}
+
 }  // namespace
 }  // namespace poly::test

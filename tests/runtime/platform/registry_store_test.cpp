@@ -77,6 +77,32 @@ TEST_F(Store, KeepsEveryLineItDoesNotChange) {
             "/opt/tessel");
 }
 
+// A rewrite keeps the store's mode whatever it is (not the mode a new
+// temporary would have), and is made durable before it takes the name, by
+// the calls themselves.
+TEST_F(Store, ARewriteKeepsTheModeAndReachesTheDiskFirst) {
+  for (mode_t mode : {0644, 0640, 0600}) {
+    Put("Windows Registry Editor Version 5.00\r\n", mode);
+    ClearFileCalls();
+    ASSERT_TRUE(Record(1));
+    EXPECT_EQ(FileCallsMade(), "SR") << std::oct << mode;
+    struct stat st;
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, mode) << std::oct << mode;
+  }
+}
+
+// Strings with the characters the store escapes (a backslash, a quote) and
+// a double-byte one whose second byte is a backslash come back as written.
+TEST_F(Store, EscapedStringsComeBackAsWritten) {
+  const std::string values[] = {"C:\\tessel\\lib", "say \"hi\"", "\\\"\\", "\x95\x5c\x8e\x9a", "end\\"};
+  for (const std::string& value : values) {
+    ASSERT_TRUE(RegistryChange().String("MODL", value).Commit(RegistryRoot::CurrentUser, kKey));
+    EXPECT_EQ(RegistryGetString(RegistryRoot::CurrentUser, kKey, "MODL"), value);
+  }
+  EXPECT_NE(FileBytes(path).find("\"MODL\"=\"end\\\\\""), std::string::npos) << FileBytes(path);
+}
+
 // Values are replaced where they stand (a continued hex value whole); new
 // ones follow the section's last value, before what comes after it.
 TEST_F(Store, ReplacesValuesWhereTheyStand) {
