@@ -310,6 +310,19 @@ TEST_F(Polymul, HeaderCountsAsGiven) {
   EXPECT_NE(r.out.find("HENSU= 2 \nITEMNO=-1 \nCOLUM= 1 \n\nMAIN.BAS [90行]:エラー[5]\n"), std::string::npos) << r.out;
 }
 
+// A negative fractional letter count is rounded, not cut: -0.4 is no
+// letter, -0.6 is -1 letter, which no table can hold (error 9).
+TEST_F(Polymul, AFractionalLetterCountIsRounded) {
+  Write("less.txt", " 1 , -0.4 \r\n 1 , 1 \r\n+1\r\n\x1A");
+  e2e::Run r = Run(kPolymul, "y\n2\nless.txt\nless.txt\nn\ny\n");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("Answer =\n"), std::string::npos) << r.out;
+  Write("more.txt", " 1 , -0.6 \r\n 1 , 1 \r\n+1\r\n\x1A");
+  r = Run(kPolymul, "y\n2\nmore.txt\nmore.txt\n\n");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.out.find("MAIN.BAS [4034行]:エラー[9]\n"), std::string::npos) << r.out;
+}
+
 // A coefficient at the largest double is saved as 1.79769313486232D+308,
 // above the double itself: the saved product must be read back.
 TEST_F(Polymul, TheLargestDoubleReadsBack) {

@@ -65,5 +65,21 @@ TEST(ExchangeOrder, AscendingInputAndSmallCases) {
   }
 }
 
+// The window is served all through a long ordering, on either path (few
+// distinct keys, and many): at least once every 256 rows of each pass.
+TEST(ExchangeOrder, ServesTheWindowAllThroughALongOrdering) {
+  std::mt19937 rng(11);
+  for (int range : {5, 5000}) {
+    AnswerRows rows;
+    rows.letterCount = 2;
+    const size_t n = 3000;
+    for (size_t i = 0; i < n; ++i)
+      rows.cells.insert(rows.cells.end(), {1, double(i), double(rng() % range), double(rng() % range)});
+    int served = 0;
+    ExchangeSortPasses(rows, [&] { ++served; });
+    EXPECT_GE(served, static_cast<int>(2 * (n - 1) / 256)) << "keys up to " << range;
+  }
+}
+
 }  // namespace
 }  // namespace poly
