@@ -7,6 +7,7 @@
 
 #include "app/polynomial/term_text.h"
 #include "runtime/core/test_host.h"
+#include "support/file_bytes.h"
 #include "support/temp_folder.h"
 
 namespace poly::test {
@@ -69,6 +70,25 @@ TEST_F(SaveTest, AFailureAsksAgainAndTheNextNameIsSaved) {
   EXPECT_TRUE(host.typed.empty());
   EXPECT_GT(Size("fine.txt"), 2000 * 3);
   EXPECT_TRUE(host.reports.empty());
+}
+
+// The normal form's line ends after the term that carries the line past
+// 100 characters: a line of exactly 100 goes on. Terms of four characters
+// (+a10 to +a40): 25 make 100, the 26th ends the line.
+TEST_F(SaveTest, TheNormalFormBreaksOnlyPastAHundredCharacters) {
+  rows = AnswerRows{};
+  rows.letterCount = 1;
+  std::string first, second;
+  for (int e = 10; e <= 40; ++e) {
+    rows.cells.insert(rows.cells.end(), {1, 1, static_cast<double>(e)});
+    (e < 36 ? first : second) += "+a" + std::to_string(e);
+  }
+  ASSERT_EQ(first.size(), 104u);
+  AnswerOutput output(letters);
+  host.typed = {"y", "n", "line.txt", ""};
+  output.FormatAnswer(rows);
+  output.SaveAnswer();
+  EXPECT_EQ(test_support::FileBytes("line.txt"), first + "\r\n" + second + "\r\n\x1A");
 }
 
 }  // namespace

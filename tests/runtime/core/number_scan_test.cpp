@@ -36,7 +36,10 @@ TEST(ScanNumber, ChoosesTheTypeByForm) {
       {"2147483648", 2147483648.0, kSizeDouble},  // 10 digits: double class
       {"1.5", 1.5, kSizeSingle},
       {"0.1", static_cast<double>(0.1f), kSizeSingle},
+      {"0.1000000", static_cast<double>(0.1f), kSizeSingle},  // seven significant digits written
+      {"1.234567", static_cast<double>(1.234567f), kSizeSingle},
       {"0.10000000", 0.1, kSizeDouble},  // eight significant digits written
+      {"1.2345678", 1.2345678, kSizeDouble},
       {"1E3", 1000, kSizeSingle},
       {"1D3", 1000, kSizeDouble},
       {"1e3", 1000, kSizeSingle},
