@@ -224,6 +224,21 @@ TEST_F(Programs, NormalFormLinesBreakAfterPassing100Characters) {
   EXPECT_NE(r.out.find("Answer =" + all.substr(0, 40)), std::string::npos);
 }
 
+// Answers ended by CR LF (a file written on Windows) make the same dialogue
+// and the same file as answers ended by LF: CR LF between two answers is one
+// Enter, not an Enter and an empty answer.
+TEST_F(Programs, CrLfBetweenAnswersIsOneEnter) {
+  const std::string answers = "y\nm\n(a+b)2\ny\nd\nans.txt\ny\n";
+  e2e::Run lf = Run(kEquation, answers);
+  const std::string lfFile = File("ans.txt");
+  std::string crlf;
+  for (char c : answers) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  e2e::Run r = Run(kEquation, crlf);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, lf.out);
+  EXPECT_EQ(File("ans.txt"), lfFile);
+}
+
 const std::string kPolymulIntro =
     "本ソフトは、数式展開、数式加算のソフトで、配列形式のファイル出力をしたファイルの数式を乗算するソフトです。\n"
     "複数のファイルを、数式展開、数式加算のソフトで、配列形式のファイル出力をして、作成してください。\n"

@@ -143,6 +143,22 @@ TEST_F(LineEditorTest, DoubleByteCharacters) {
   EXPECT_EQ(Row(1), a);
 }
 
+// Left and Right step over a double-byte character whole: what is typed
+// after them goes between characters, never between a character's bytes.
+TEST_F(LineEditorTest, LeftAndRightOverDoubleByteCharacters) {
+  const std::string a = Cp932("あ"), i = Cp932("い");
+  Type("a" + a + i);
+  Key(platform::VK_LEFT);
+  Type("x");
+  Key(platform::VK_LEFT);
+  Key(platform::VK_LEFT);
+  Type("y");
+  Key(platform::VK_RIGHT);
+  Type("z\r");
+  EXPECT_EQ(Read(), "ay" + a + "zx" + i);
+  EXPECT_EQ(Row(0), "ay" + a + "zx" + i);
+}
+
 // The same on a grid one column wide, typed and edited.
 TEST_F(LineEditorTest, DoubleByteCharactersOnAOneColumnGrid) {
   screen.SetGrid(1, 24);
