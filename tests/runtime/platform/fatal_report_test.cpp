@@ -72,8 +72,8 @@ Ending InChild(const std::function<void()>& body, double allowed) {
   return e;
 }
 
-// The fatal report installed, then a real SIGSEGV.
-void Crash() {
+// The fatal report installed.
+void InstallReport() {
   FatalReport report;
   report.caption = "test";
   report.message = "fatal";
@@ -83,7 +83,22 @@ void Crash() {
   report.version = "version";
   report.key = kKey;
   InstallFatalSignalReport(report, Where);
+}
+
+// The fatal report installed, then a real SIGSEGV.
+void Crash() {
+  InstallReport();
   raise(SIGSEGV);
+}
+
+// Calls itself until the stack is gone (each frame keeps a buffer the
+// optimiser cannot drop; the depth it would stop at is never reached).
+volatile int deepest = 1 << 30;
+int Deeper(int n) {
+  volatile char frame[512];
+  frame[n % 512] = static_cast<char>(n);
+  if (n >= deepest) return frame[0];
+  return Deeper(n + 1) + frame[(n * 7) % 512];
 }
 
 bool DiedOf(const Ending& e, int sig) { return !e.killed && WIFSIGNALED(e.status) && WTERMSIG(e.status) == sig; }
@@ -124,6 +139,24 @@ class FatalReportTest : public ::testing::Test {
   std::string path, lock;
   std::vector<pid_t> holders;
 };
+
+// A real stack overflow: the report runs on a stack of its own (the
+// process's is used up), says where on standard error and writes its record.
+TEST_F(FatalReportTest, AStackOverflowIsReported) {
+  const std::string errors = folder.path() + "/stderr.txt";
+  const Ending e = InChild([&] {
+    FILE* out = freopen(errors.c_str(), "w", stderr);
+    (void)out;
+    const rlimit small{1 << 20, 1 << 20};
+    setrlimit(RLIMIT_STACK, &small);
+    InstallReport();
+    Deeper(0);
+  }, 20);
+  EXPECT_TRUE(DiedOf(e, SIGSEGV)) << "status " << e.status << " after " << e.seconds << " s";
+  EXPECT_NE(FileBytes(errors).find("fatal"), std::string::npos) << FileBytes(errors);
+  EXPECT_EQ(RegistryGetDword(RegistryRoot::CurrentUser, kKey, "XCODE"), static_cast<uint32_t>(SIGSEGV));
+  EXPECT_EQ(RegistryGetDword(RegistryRoot::CurrentUser, kKey, "XLINE"), 7u);
+}
 
 // The signal comes while the process itself holds the store's lock (in the
 // middle of writing a record): the report does not wait for itself, and its
