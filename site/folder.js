@@ -17,10 +17,13 @@ window.TesselFolder = (function () {
   const STORE = 'FILE_DATA';
   const FILE_MODE = 0o100666;
   const INCOMING = ROOT + '/.tessel-incoming';
-  // A program's temporary while it saves (.NAME.tessel-PID-XXXXXX): never kept.
-  const temporary = (name) => /(^|\/)\.[^/]*\.tessel-\d+-[A-Za-z0-9]{6}$/.test(name) || name === '.tessel-incoming';
+  // A program's temporary while it saves (.NAME.tessel-PID-XXXXXX) and the
+  // error store's lock while it is held: never kept.
+  const temporary = (name) => /(^|\/)\.[^/]*\.tessel-\d+-[A-Za-z0-9]{6}$/.test(name) ||
+    name === '.tessel-incoming' || /\.lock\.held$/.test(name);
 
   const files = new Map();  // relative path -> {timestamp: Date, mode, contents: Uint8Array}
+  let heard = 0;            // paths other tabs told of (for the tests)
   const listeners = [];
   const channel = window.BroadcastChannel ? new BroadcastChannel('tessel-folder') : null;
   let database = null;
@@ -175,31 +178,43 @@ window.TesselFolder = (function () {
     for (const [path, entry] of files) place(path, entry);
   }
 
-  let storing = Promise.resolve();
+  // Every change to the store and every word from another tab is handled
+  // in turn, one after the other: a removal told after a change is applied
+  // after it, and what a tab reads from the store is never older than what
+  // it wrote itself. One that fails is reported and does not stop the next.
+  let queue = Promise.resolve();
+  function inTurn(work) {
+    const run = queue.then(work);
+    queue = run.catch(() => {});
+    return run;
+  }
 
   // What the program changed since its copy last met the store, written to
   // the store file by file: new and changed files, and the files it removed
   // (only those: what other tabs stored and this copy never held stays).
+  // The copy is the one attached when this is asked, even if the program
+  // has ended by the time it is this change's turn.
   function store() {
-    if (!module) return storing;
-    const FS = module.FS;
-    storing = storing.then(() => {
+    if (!module) return inTurn(() => undefined);
+    const FS = module.FS, copy = known;
+    return inTurn(() => {
       let now;
       try { now = walk(FS, ROOT, '', new Map()); } catch (e) { return undefined; }
       const puts = [], removals = [];
       for (const [path, mark] of now) {
-        if (known.get(path) === mark) continue;
+        if (copy.get(path) === mark) continue;
         const stat = FS.stat(ROOT + '/' + path);
         puts.push([path, { timestamp: stat.mtime, mode: stat.mode, contents: FS.readFile(ROOT + '/' + path) }]);
-        known.set(path, mark);
       }
-      for (const path of known.keys()) {
+      for (const path of copy.keys()) {
         if (!now.has(path)) removals.push(path);
       }
-      for (const path of removals) known.delete(path);
-      return apply(puts, removals);
+      // The copy counts as stored only once the store has it.
+      return apply(puts, removals).then(() => {
+        for (const [path] of puts) copy.set(path, now.get(path));
+        for (const path of removals) copy.delete(path);
+      });
     });
-    return storing;
   }
 
   // The program has ended: its last changes are stored and its copy let go.
@@ -212,34 +227,47 @@ window.TesselFolder = (function () {
 
   // ---- The page's own changes and the other tabs' -----------------------------
 
-  async function add(name, bytes) {
+  function add(name, bytes) {
     const entry = { timestamp: new Date(), mode: FILE_MODE, contents: bytes };
-    await storing;
-    await apply([[name, entry]], []);
-    if (module) place(name, entry);
+    return inTurn(async () => {
+      await apply([[name, entry]], []);
+      if (module) place(name, entry);
+    });
   }
 
-  async function remove(name) {
-    await storing;
-    await apply([], [name]);
-    if (module) removeFromCopy(name);
+  function remove(name) {
+    return inTurn(async () => {
+      await apply([], [name]);
+      if (module) removeFromCopy(name);
+    });
   }
 
+  // Another tab changed the store: what it names is read as the store
+  // holds it now, in turn with this tab's own changes.
   if (channel) {
-    channel.onmessage = async (event) => {
+    channel.onmessage = (event) => {
       const { changed: paths = [], removed = [] } = event.data || {};
-      for (const path of paths) {
-        const entry = await read(path);
-        if (!entry) continue;
-        files.set(path, entry);
-        if (module) place(path, entry);
-      }
-      for (const path of removed) {
-        files.delete(path);
-        if (module) removeFromCopy(path);
-      }
-      changed();
+      heard += paths.length + removed.length;
+      inTurn(async () => {
+        for (const path of paths) {
+          const entry = await read(path);
+          if (!entry) continue;
+          files.set(path, entry);
+          if (module) place(path, entry);
+        }
+        for (const path of removed) {
+          files.delete(path);
+          if (module) removeFromCopy(path);
+        }
+        changed();
+      }).catch(() => {});
     };
+  }
+
+  // The whole folder read again (a tab back from sleep, which may have
+  // missed a word), in turn.
+  function reload() {
+    return inTurn(load);
   }
 
   // The names shown in the list: the folder's own files, not the
@@ -249,7 +277,7 @@ window.TesselFolder = (function () {
   }
 
   return {
-    load,
+    load: reload,
     attach,
     store,
     detach,
@@ -257,6 +285,9 @@ window.TesselFolder = (function () {
     remove,
     names,
     busy: () => writing > 0,
+    heard: () => heard,
+    // The running program's copy of a file (for the tests).
+    copy: (name) => (module ? module.FS.readFile(ROOT + '/' + name) : new Uint8Array(0)),
     size: (name) => (files.get(name) ? files.get(name).contents.length : 0),
     bytes: (name) => (files.get(name) ? files.get(name).contents : new Uint8Array(0)),
     onChange: (listener) => listeners.push(listener),

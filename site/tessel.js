@@ -1,5 +1,6 @@
 // The page around the programs: it starts equation or polymul (WebAssembly
-// modules made by Emscripten, each fetched when first wanted), turns keys and
+// modules made by Emscripten, each fetched when first wanted, equation's
+// early), turns keys and
 // IME text into the window messages the run-time expects, shows the folder
 // (folder.js) and lets the grid (grid.js) draw what the program shows.
 (function () {
@@ -78,11 +79,11 @@
   };
   const characters = { Backspace: 8, Enter: 13, Escape: 27 };
 
-  // Out of the grid, to the next control: the grid is left by Tab as any
-  // field is (the line editor has no use for Tab), and by Escape twice.
+  // Out of the grid: by Tab as out of any field (the line editor has no
+  // use for Tab), and by Escape twice, which lands on the zoom control (a
+  // key pressed next does nothing to the program there).
   function leaveGrid() {
-    const next = [$('close'), $('copy-text'), $('start-equation')].find((b) => !b.disabled);
-    (next || $('zoom')).focus();
+    $('zoom').focus();
   }
 
   keys.addEventListener('keydown', (e) => {
@@ -196,6 +197,21 @@
 
   // ---- The page as the program's window (Module.tesselPage) ---------------
 
+  // Each module gets its own view of the page, which it loses when the page
+  // has ended it: a module that is still running then (it should not be)
+  // draws nothing, takes no keys and waits for ever, and is let go.
+  let current = null;  // the running module's {live}
+  function pageFor(token) {
+    const view = {};
+    for (const [name, method] of Object.entries(page)) {
+      view[name] = (...args) => {
+        if (token.live) return method(...args);
+        return name === 'take' ? 0 : name === 'open' ? false : undefined;
+      };
+    }
+    return view;
+  }
+
   const page = {
     open: () => true,
     draw: Grid.draw,
@@ -267,8 +283,14 @@
     return Folder.store().catch((e) => say('ブラウザに保存できませんでした: ' + e));
   }
 
+  // The list is made anew at each change (here or in another tab); a
+  // button of it that had the focus gives it to its new self, or, its file
+  // gone, to the next file's (else the upload field).
   function listFiles() {
     const list = $('file-list');
+    const focused = list.contains(document.activeElement) ? document.activeElement : null;
+    const kind = focused && (focused.dataset.file !== undefined ? 'file' : 'remove');
+    const had = focused && (focused.dataset.file || focused.dataset.remove);
     list.textContent = '';
     for (const name of Folder.names()) {
       const item = document.createElement('li');
@@ -289,6 +311,10 @@
       item.append(download, remove);
       list.append(item);
     }
+    if (!had) return;
+    const buttons = [...list.querySelectorAll(`button[data-${kind}]`)];
+    const again = buttons.find((b) => b.dataset[kind] >= had);
+    (again || $('upload')).focus();
   }
   Folder.onChange(listFiles);
 
@@ -364,8 +390,9 @@
   // folder (and the home, where the registry store lives).
   async function makeModule(name) {
     const factory = await loadFactory(name);
+    current = { live: true };
     const config = {
-      tesselPage: page,
+      tesselPage: pageFor(current),
       instantiateWasm(imports, receive) {
         compile(name)
           .then((code) => WebAssembly.instantiate(code, imports).then((instance) => receive(instance, code)))
@@ -407,6 +434,8 @@
   // memory) let go; the folder stays as the store holds it.
   function ended(code, fatal) {
     if (!running) return;
+    if (current) current.live = false;
+    current = null;
     setRunning(null);
     events = [];
     clearTimeout(wakeTimer);
@@ -425,7 +454,7 @@
     if (document.activeElement === keys) post(WM.SETFOCUS, 0);
     else keys.focus();
     try {
-      await Folder.store();  // a program that ended a moment ago has its files stored
+      await Folder.store().catch(() => {});  // a program that ended a moment ago has its files stored
       const module = await makeModule(name);
       timing.modules += 1;
       if (collected) collected.register(module, name);
@@ -445,7 +474,8 @@
   // An exception that escapes the program (none should) ends it with what it
   // said, instead of leaving the page waiting for a program that is gone.
   window.addEventListener('error', (e) => {
-    if (running && !running.starting) ended(-1, 'プログラムが異常終了しました: ' + (e.message || e.error));
+    const fromProgram = Object.values(programFiles).some((f) => String(e.filename || '').endsWith(f + '.js'));
+    if (running && !running.starting && fromProgram) ended(-1, 'プログラムが異常終了しました: ' + (e.message || e.error));
   });
 
   // Closing the page closes the window; what the program saved is in the
@@ -460,16 +490,21 @@
     if (document.visibilityState === 'visible' && !running) Folder.load().catch(() => {});
   });
 
-  // At once: the folder from the store (the buttons then work), equation's
-  // code (the program most visits start) and the screen font, side by side.
-  // The grid is drawn in a system font until the screen font is there.
+  // At once: the folder from the store (the buttons then work), the code of
+  // the program asked for in the address, or else of equation, which most
+  // visits start (polymul's is fetched only when it is started), and the
+  // screen font, side by side. The grid is drawn in a system font until the
+  // screen font is there.
   const wanted = new URLSearchParams(location.search).get('program');
   Grid.blank();
   compile(wanted === 'polymul' ? 'polymul' : 'equation');
   loadFactory(wanted === 'polymul' ? 'polymul' : 'equation').catch(() => {});
   document.fonts.load(Grid.font).then(() => Grid.redraw(), () => {});
-  Folder.load().then(() => {
-    for (const b of Object.values(buttons)) b.disabled = false;
-    if (wanted === 'equation' || wanted === 'polymul') start(wanted);
-  }).catch((e) => say('ブラウザのファイルを読めませんでした: ' + e));
+  // Without the browser's store (blocked, or a private window that has
+  // none) the programs still run; what they save lasts only for this visit.
+  Folder.load().catch((e) => say('ブラウザのファイルを読めませんでした。保存したものはこのページを閉じると消えます: ' + e))
+    .then(() => {
+      for (const b of Object.values(buttons)) b.disabled = false;
+      if (wanted === 'equation' || wanted === 'polymul') start(wanted);
+    });
 }());

@@ -27,7 +27,8 @@ export function finish() {
 const types = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.css': 'text/css',
                 '.wasm': 'application/wasm', '.woff2': 'font/woff2', '.svg': 'image/svg+xml',
                 '.txt': 'text/plain; charset=utf-8' };
-export async function serve(site) {
+// fontDelay: milliseconds the font is held back (a slow font server).
+export async function serve(site, { fontDelay = 0 } = {}) {
   const served = [];  // the paths asked for
   const server = http.createServer((request, response) => {
     const name = decodeURIComponent(new URL(request.url, 'http://x').pathname).replace(/^\/+/, '') || 'index.html';
@@ -38,6 +39,11 @@ export async function serve(site) {
       return response.end();
     }
     const extension = path.extname(file);
+    if (extension === '.woff2' && fontDelay && !request.delayed) {
+      request.delayed = true;
+      setTimeout(() => server.emit('request', request, response), fontDelay);
+      return;
+    }
     const headers = {
       'Content-Type': types[extension] || 'application/octet-stream',
       'Cache-Control': /\.[0-9a-f]{12}\.[a-z0-9]+$/.test(file) ? 'public, max-age=31536000, immutable' : 'no-cache',

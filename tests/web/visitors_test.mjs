@@ -122,21 +122,58 @@ try {
     await t.page.keyboard.type('same.txt');
   }
   await Promise.all([a.page.keyboard.press('Enter'), b.page.keyboard.press('Enter')]);
-  for (const t of [a, b]) {
-    await t.page.bringToFront();
-    await t.waitForGrid('終了しますか');
-    await t.answer('y');
-    await t.waitForEnd();
-  }
+  for (const t of [a, b]) await t.waitForGrid('終了しますか');
+  await new Promise((r) => setTimeout(r, 500));
+  // While both programs still run: the store holds one whole answer, and
+  // each program's copy is that one.
   const later = await tab(chromium.browser, errors);
   await later.page.goto(server.url);
   await later.ready();
   const same = await stored(later, 'same.txt');
   check(same.equals(nativeSave('(a+b+c)3')) || same.equals(nativeSave('(x-y)5')),
         'one name saved in two tabs at once is one whole answer', JSON.stringify(same.toString('latin1')));
+  const copies = await Promise.all([a, b].map((t) => t.page.evaluate(() => Array.from(window.TesselFolder.copy('same.txt')))));
+  check(copies.every((c) => Buffer.from(c).equals(same)), "both running programs' copies are the stored one");
+  for (const t of [a, b]) {
+    await t.page.bringToFront();
+    await t.answer('y');
+    await t.waitForEnd();
+  }
+
+  // A program that ends without saving stores nothing again: the other
+  // tabs hear of no change (were its whole copy written back, an older copy
+  // could undo another tab's newer save).
+  const heardBefore = await b.page.evaluate(() => window.TesselFolder.heard());
+  await a.page.bringToFront();
+  await a.page.click('#start-equation');
+  await a.waitForGrid('理解できましたか(y/n)?');
+  await a.page.click('#close');
+  await a.waitForEnd();
   await new Promise((r) => setTimeout(r, 500));
-  check((await stored(a, 'same.txt')).equals(same) && (await stored(b, 'same.txt')).equals(same),
-        'both tabs show the stored one');
+  check(await b.page.evaluate(() => window.TesselFolder.heard()) === heardBefore,
+        'a program that ended without saving writes nothing back');
+
+  // One write the store refuses (a full quota) is reported and stops
+  // nothing after it.
+  await a.page.evaluate(() => {
+    const put = IDBObjectStore.prototype.put;
+    IDBObjectStore.prototype.put = function () {
+      IDBObjectStore.prototype.put = put;
+      throw new DOMException('the quota is used up', 'QuotaExceededError');
+    };
+  });
+  fs.writeFileSync(upload, 'refused\r\n');
+  await (await a.page.$('#upload')).uploadFile(upload);
+  await a.page.waitForFunction(() => document.getElementById('status').textContent.includes('置けませんでした'),
+                               { timeout: 10000 }).catch(() => {});
+  const afterRefusal = path.join(nativeFolder, 'v.txt');
+  fs.writeFileSync(afterRefusal, '(a+3)2\r\n');
+  await (await a.page.$('#upload')).uploadFile(afterRefusal);
+  check(await a.hasFile('v.txt'), 'after a write the store refused, the next upload is stored');
+  await a.page.click('#start-equation');
+  check(await a.waitForGrid('理解できましたか(y/n)?'), 'and a program still starts');
+  await a.page.click('#close');
+  await a.waitForEnd();
   for (const t of [b, fresh, later]) await t.page.close();
 
   // ---- Keys alone ----------------------------------------------------------
@@ -251,6 +288,26 @@ try {
   await visitor.waitForFunction(() => document.fonts.check('16px "Tessel Gothic"'), { timeout: 30000 });
   await visitor.screenshot({ path: path.join(artefacts, 'web-first-prompt.png') });
   await context.close();
+
+  // With the font slow to come, the first prompt is drawn at once in a
+  // system font, and in the screen font once it is there.
+  const slow = await serve(site, { fontDelay: 6000 });
+  const patient = await tab(chromium.browser, errors);
+  await patient.page.goto(slow.url + '?program=equation', { waitUntil: 'domcontentloaded' });
+  check(await patient.waitForGrid('(y/n)?', 5000), 'the first prompt does not wait for a slow font');
+  const drawn = await patient.page.evaluate(() => {
+    const canvas = document.getElementById('grid');
+    const pixels = canvas.getContext('2d').getImageData(0, 0, canvas.width, Math.ceil(canvas.height / 24)).data;
+    let inked = 0;
+    for (let i = 0; i < pixels.length; i += 4) if (pixels[i] + pixels[i + 1] + pixels[i + 2] > 300) ++inked;
+    return { fontThere: document.fonts.check('16px "Tessel Gothic"'), inked };
+  });
+  check(!drawn.fontThere && drawn.inked > 50, 'the first row is drawn before the screen font arrives',
+        JSON.stringify(drawn));
+  check(await patient.page.waitForFunction(() => document.fonts.check('16px "Tessel Gothic"'), { timeout: 15000 })
+    .then(() => true, () => false), 'the screen font arrives later and is used');
+  await patient.page.close();
+  slow.close();
 
   // ---- The grid on a large screen and on a phone ---------------------------
   const large = await tab(chromium.browser, errors);
