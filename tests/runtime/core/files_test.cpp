@@ -79,7 +79,35 @@ TEST_F(FilesTest, OpenErrors) {
   Close(1);
   Close(1);  // closing a number that is not open does nothing
   Close(9);
-  ExpectError([] { Close(0); int32_t bad[] = {300}; CloseFiles(bad, 1); }, 50, 0x1E01);
+  ExpectError([] { Close(0); }, 50, 0x1E01);
+  ExpectError([] { Close(256); }, 50, 0x1E01);
+  ExpectError([] { int32_t bad[] = {300}; CloseFiles(bad, 1); }, 50, 0x1E01);
+}
+
+// File numbers run from 1 to 255, for OPEN, for PRINT # and INPUT #, and
+// for CLOSE: 0 and 256 are bad file numbers, 255 is a file like any other.
+TEST_F(FilesTest, FileNumbersOneTo255) {
+  ExpectError([] { Open("x.txt", kModeOutput, 0); }, 50, 0x2002);
+  Open("last.txt", kModeOutput, 255);
+  PrintTo(255, "z", 0);
+  EndPrint();
+  Close(255);
+  EXPECT_EQ(Slurp("last.txt"), "z\r\n\x1A");
+  for (int n : {0, 256}) {
+    ExpectError([n] { SelectFileOutput(n); }, 50, 0x5301);
+    ExpectError([n] { SelectFileInput(n); }, 50, 0x4D01);
+  }
+}
+
+// A name is refused when its full path is longer than 260 bytes: 260 opens,
+// 261 is a bad file name.
+TEST_F(FilesTest, AFullPathOf260BytesAndNotOneMore) {
+  const size_t folderLength = std::filesystem::current_path().string().size() + 1;
+  ASSERT_LT(folderLength, 200u);
+  Open(std::string(260 - folderLength, 'p'), kModeOutput);
+  Close();
+  EXPECT_TRUE(std::filesystem::exists(std::string(260 - folderLength, 'p')));
+  ExpectError([&] { Open(std::string(261 - folderLength, 'q'), kModeOutput); }, 55, 0x2008);
 }
 
 #if defined(_WIN32)
@@ -360,6 +388,13 @@ TEST_F(FilesTest, EndOfFileByteInsideAnItemAndTheCacheBoundary) {
   EXPECT_EQ(InputString(1), third);  // its CR is byte 511, its LF the first of the next refill
   EXPECT_EQ(InputString(1), "w");
   ExpectError([&] { InputString(1); }, 54, 0x4E03);
+  Close();
+  // The end-of-file byte the last of a full cache of 256: the item before
+  // it is whole, and the file ends there.
+  Write("last.txt", std::string(255, 'x') + "\x1A" + "yz\r\n");
+  Open("last.txt", kModeInput);
+  EXPECT_EQ(InputString(1), std::string(255, 'x'));
+  ExpectError([&] { InputString(1); }, 54, 0x4E03);
 }
 
 // A comma moves to the next 14-column zone, or ends the line when fewer than
@@ -520,6 +555,11 @@ TEST_F(FilesTest, DirectorySearch) {
   EXPECT_EQ(DirEnd(2), 0);
   DirClose(2);
   ExpectError([&] { DirOpen(pattern.value(), 17); }, 50, 0xC0000502);
+  ExpectError([&] { DirOpen(pattern.value(), 0); }, 50, 0xC0000502);
+  DirOpen(pattern.value(), 16);  // the last slot
+  DirNext(16);
+  EXPECT_EQ(DirEnd(16), 0);
+  DirClose(16);
 }
 
 TEST(MapPlatformError, Table) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "runtime/core/test_host.h"
 #include "runtime/platform/messages.h"
@@ -27,6 +28,17 @@ class LineEditorTest : public rt::test::RuntimeTest {
   void Key(uint32_t vk) {
     ring.OnKeyDown(vk);
     ring.OnKeyUp(vk);
+  }
+  // Reads a line from these codes (then the window has gone).
+  std::string ReadCodes(std::vector<int> codes, size_t capacity = 255) {
+    size_t next = 0;
+    input.getKey = [codes, next]() mutable { return next < codes.size() ? codes[next++] : 0; };
+    return Read(capacity);
+  }
+  static std::vector<int> Codes(const std::string& bytes) {
+    std::vector<int> codes;
+    for (char c : bytes) codes.push_back(static_cast<unsigned char>(c));
+    return codes;
   }
   std::string Read(size_t capacity = 255) {
     std::string line;
@@ -93,6 +105,22 @@ TEST_F(LineEditorTest, AtMost255BytesAndTypeAheadDiscarded) {
   EXPECT_EQ(line, std::string(255, 'k'));
   EXPECT_EQ(beeps, 1);  // the 256th byte
   EXPECT_TRUE(ring.Empty());
+}
+
+// The 255 bytes count a double-byte character as two: one that would end
+// past the last byte is refused whole (one beep, no lone lead byte); in
+// overwrite mode a full line still takes a character in its middle.
+TEST_F(LineEditorTest, TheLimitCountsTheBytesOfDoubleByteCharacters) {
+  const std::string a = Cp932("あ");
+  EXPECT_EQ(ReadCodes(Codes(std::string(253, 'k') + a + "\r")), std::string(253, 'k') + a);
+  EXPECT_EQ(beeps, 0);
+  EXPECT_EQ(ReadCodes(Codes(std::string(254, 'k') + a + "z\r")), std::string(254, 'k') + "z");
+  EXPECT_EQ(beeps, 1);
+  beeps = 0;
+  std::vector<int> full = Codes(std::string(255, 'k'));
+  full.insert(full.end(), {11, 18, 'x', 13});  // Home, Insert, x, Enter
+  EXPECT_EQ(ReadCodes(full), "x" + std::string(254, 'k'));
+  EXPECT_EQ(beeps, 0);
 }
 
 TEST_F(LineEditorTest, EditingKeys) {
@@ -200,6 +228,18 @@ TEST_F(LineEditorTest, InputScrollsTheScreenAndKeepsItsStart) {
   EXPECT_EQ(Row(21), std::string(70, ' ') + std::string(10, 'w'));
   EXPECT_EQ(Row(22), std::string(9, 'w'));
   EXPECT_EQ(Row(23), "");
+}
+
+// What fits is also what the screen can show from the start of the input:
+// on a grid of 10 x 2 from column 3 of the last row, 2 x 10 - 3 = 17 bytes.
+TEST_F(LineEditorTest, TheScreenLimitsTheInput) {
+  screen.SetGrid(10, 2);
+  screen.SetCursorPos(3, 1);
+  EXPECT_EQ(ReadCodes(Codes(std::string(17, 'w') + "\r")), std::string(17, 'w'));
+  EXPECT_EQ(beeps, 0);
+  screen.SetCursorPos(3, 1);
+  EXPECT_EQ(ReadCodes(Codes(std::string(18, 'w') + "\r")), std::string(17, 'w'));
+  EXPECT_EQ(beeps, 1);
 }
 
 }  // namespace
