@@ -280,12 +280,20 @@ TEST_F(Polymul, LetterCountsThreeAndFive) {
   EXPECT_NE(r.out.find("Answer =-2ce\n"), std::string::npos);
 }
 
-TEST_F(Polymul, OneFileAndElevenFiles) {
+TEST_F(Polymul, OneTenAndElevenFiles) {
   e2e::Run r = Run(kPolymul, "y\n1\nplus.txt\nn\n");
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_NE(r.out.find("HENSU= 2 \nITEMNO= 2 \nCOLUM= 1 \n Column Number          = 1 \n"
                        " Max Item Number        = 2 \n Letter Number          = 2 \nただ今、式を展開中\n" +
                        kLimit + "n\n"),
+            std::string::npos)
+      << r.out;
+  // Ten files are as many as are multiplied.
+  std::string ten = "y\n10\n";
+  for (int i = 0; i < 10; ++i) ten += "plus.txt\n";
+  r = Run(kPolymul, ten + "n\ny\n");
+  EXPECT_NE(r.out.find("COLUM= 10 \n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Answer =+a10+10a9b+45a8b2+120a7b3+210a6b4+252a5b5+210a4b6+120a3b7+45a2b8+10ab9"),
             std::string::npos)
       << r.out;
   std::string input = "y\n11\n";

@@ -56,6 +56,10 @@ TEST_F(ParserTest, OutcomesAndReportValues) {
       {"(a+b)10", ParseOutcome::Accepted, 10, 2, 2, 1024},
       {"(a+b)11", ParseOutcome::TooManyFactors, 11, 0, 2, 0},
       {"(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)(k)", ParseOutcome::TooManyFactors, 11, 0, 11, 0},
+      // Ten factors typed are as many as fit; a power that makes one more
+      // does not.
+      {"(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)", ParseOutcome::Accepted, 10, 1, 10, 1},
+      {"(a)2(b)(c)(d)(e)(f)(g)(h)(i)(j)", ParseOutcome::TooManyFactors, 11, 0, 10, 0},
       {"(-256a+b)2(a+b-c)3(a-c)2", ParseOutcome::Accepted, 7, 3, 3, 972},
       {"(1000a+1)(a-1)", ParseOutcome::Accepted, 2, 2, 1, 4},
       {"(a+b)(a", ParseOutcome::Accepted, 1, 2, 2, 2},  // the lone "(" is dropped

@@ -89,6 +89,21 @@ TEST_F(SaveTest, TheNormalFormBreaksOnlyPastAHundredCharacters) {
   output.FormatAnswer(rows);
   output.SaveAnswer();
   EXPECT_EQ(test_support::FileBytes("line.txt"), first + "\r\n" + second + "\r\n\x1A");
+  // When the last term itself carries the line past 100, its line end is
+  // followed by the closing one: the file ends with an empty line.
+  rows = AnswerRows{};
+  rows.letterCount = 1;
+  std::string all;
+  for (int e : {10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 100}) {
+    rows.cells.insert(rows.cells.end(), {1, 1, static_cast<double>(e)});
+    all += "+a" + std::to_string(e);
+  }
+  ASSERT_EQ(all.size(), 101u);
+  AnswerOutput last(letters);
+  host.typed = {"y", "n", "last.txt", ""};
+  last.FormatAnswer(rows);
+  last.SaveAnswer();
+  EXPECT_EQ(test_support::FileBytes("last.txt"), all + "\r\n\r\n\x1A");
 }
 
 }  // namespace

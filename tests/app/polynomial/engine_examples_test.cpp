@@ -49,6 +49,10 @@ TEST_P(EngineExamples, PowersConstantsAndCoefficients) {
   EXPECT_EQ(Expand("(999999999999999a)(a)").Answer(), "+999999999999999a2");
   // Products beyond 2^53 come out as rounded doubles.
   EXPECT_EQ(Expand("(9007199254740993a)(3a)").Answer(), "+2.7021597764223D+016a2");
+  // A typed constant has VAL's precision: seven significant digits are a
+  // single, eight a double.
+  EXPECT_EQ(Expand("(0.1a+b)(a)").Answer(), "+.100000001490116a2+ab");
+  EXPECT_EQ(Expand("(0.10000000a+b)(a)").Answer(), "+.1a2+ab");
 }
 
 TEST_P(EngineExamples, CancellationAndRevival) {
@@ -71,6 +75,15 @@ TEST_P(EngineExamples, NoProductAndMarks) {
   EXPECT_EQ(o.progress, (std::vector<std::pair<char, double>>{{'+', 2}, {'C', 0}, {'+', 2}}));
   Outcome few = Expand("(a+b)(a-b)");
   EXPECT_EQ(few.progress, (std::vector<std::pair<char, double>>{{'C', 0}}));
+  // A mark at every hundredth row, from exactly 100 rows on (and 200).
+  Outcome hundred = Expand("(a+b+c+d+e)(a+b)(a+b+c+d+e)(a+b)");
+  EXPECT_EQ(hundred.progress, (std::vector<std::pair<char, double>>{{'+', 1}, {'C', 0}}));
+  Outcome twoHundred = Expand("(a+b+c+d+e)(a+b+c+d+e)(a+b)(a+b+c+d)");
+  EXPECT_EQ(twoHundred.progress, (std::vector<std::pair<char, double>>{{'+', 2}, {'C', 0}, {'+', 1}}));
+  EXPECT_EQ(MarksUpTo(99), 0);
+  EXPECT_EQ(MarksUpTo(100), 1);
+  EXPECT_EQ(MarksUpTo(199), 1);
+  EXPECT_EQ(MarksUpTo(200), 2);
 }
 
 TEST_P(EngineExamples, OverflowEndsWithErrorSix) {
