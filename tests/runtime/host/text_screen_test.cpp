@@ -210,6 +210,29 @@ TEST(TextScreen, ViewAndScrollRanges) {
   s.SetVisibleCells(80, 23);
   EXPECT_EQ(s.state().maxScrollRow, 0);  // one hidden row gives no range
   EXPECT_EQ(s.ScrollRow(), 0);
+  // Two hidden rows give a range of one; none refuses to scroll.
+  s.SetVisibleCells(80, 22);
+  EXPECT_EQ(s.state().maxScrollRow, 1);
+  s.SetVisibleCells(80, 24);
+  EXPECT_FALSE(s.Scroll(true, platform::SB_LINEDOWN, 0));
+  // A view that grows keeps its place where it still can: at row 13 of 10
+  // rows shown, 11 rows shown allow 12 at most.
+  s.SetVisibleCells(80, 10);
+  EXPECT_TRUE(s.Scroll(true, platform::SB_THUMBPOSITION, 13));
+  EXPECT_EQ(s.ScrollRow(), 13);
+  s.SetVisibleCells(80, 11);
+  EXPECT_EQ(s.ScrollRow(), 12);
+  // The same across: 78 columns shown give a range of one, 79 none; a jump
+  // past the range stops at its end, and there is nothing left of 0.
+  s.SetVisibleCells(79, 24);
+  EXPECT_EQ(s.state().maxScrollCol, 0);
+  s.SetVisibleCells(78, 24);
+  EXPECT_EQ(s.state().maxScrollCol, 1);
+  EXPECT_TRUE(s.Scroll(false, platform::SB_THUMBPOSITION, 50));
+  EXPECT_EQ(s.ScrollColumn(), 1);
+  EXPECT_TRUE(s.Scroll(false, platform::SB_LINEUP, 0));
+  EXPECT_EQ(s.ScrollColumn(), 0);
+  EXPECT_FALSE(s.Scroll(false, platform::SB_LINEUP, 0));
 }
 
 }  // namespace

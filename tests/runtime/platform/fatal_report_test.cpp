@@ -214,6 +214,26 @@ TEST_F(FatalReportTest, AFifoInPlaceOfTheStoreOrItsLock) {
 
 // A store an editor saved in UTF-16 is not text this store can edit: no
 // record goes into it, from a run or from the fatal report.
+// The report reads the store into a buffer of 1 MiB made ready before any
+// signal: a store that fills it exactly (or one byte less) gets its record
+// after what it holds; one a byte larger is left as it is, never cut.
+TEST_F(FatalReportTest, AStoreOfOneMebibyteAndNotOneByteMore) {
+  const std::string head = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Other]\r\n\"Pad\"=\"";
+  for (size_t size : {(1u << 20) - 1, 1u << 20, (1u << 20) + 1}) {
+    std::string store = head + std::string(size - head.size() - 3, 'p') + "\"\r\n";
+    ASSERT_EQ(store.size(), size);
+    std::ofstream(path, std::ios::binary) << store;
+    EXPECT_TRUE(DiedOf(InChild(Crash, 10), SIGSEGV)) << size;
+    const std::string after = FileBytes(path);
+    if (size <= (1u << 20)) {
+      EXPECT_EQ(after.substr(0, size), store) << size;
+      EXPECT_NE(after.find("\"XCODE\"=dword:0000000b", size), std::string::npos) << size;
+    } else {
+      EXPECT_EQ(after, store) << size;
+    }
+  }
+}
+
 TEST_F(FatalReportTest, AStoreInUtf16IsLeftAsItIs) {
   std::string utf16 = "\xFF\xFE";
   for (char c : std::string("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Other]\r\n")) {

@@ -115,6 +115,25 @@ TEST_F(Store, ReplacesValuesWhereTheyStand) {
   EXPECT_EQ(RegistryGetString(RegistryRoot::CurrentUser, kKey, "OTHER"), "kept");
 }
 
+// Keys and names match whatever their case, and a value continued over
+// lines indented by a tab or by spaces is replaced whole, where it stands,
+// in the store's own CR LF.
+TEST_F(Store, KeysOfAnyCaseAndValuesContinuedOverIndentedLines) {
+  Put("Windows Registry Editor Version 5.00\r\n\r\n"
+      "[hkey_current_user\\software\\norvane\\tessel v6.3\\runtime\\error]\r\n"
+      "\"code\"=hex:01,\\\r\n\t02,\\\r\n  03\r\n\"Keep\"=\"me\"\r\n");
+  ASSERT_TRUE(Record(3));
+  const std::string after = FileBytes(path);
+  EXPECT_EQ(std::count(after.begin(), after.end(), '['), 1) << after;
+  EXPECT_EQ(after.find("02"), std::string::npos) << after;
+  EXPECT_EQ(after.find("03,"), std::string::npos) << after;
+  EXPECT_LT(after.find("dword:00000003"), after.find("Keep")) << after;
+  for (size_t at = after.find('\n'); at != std::string::npos; at = after.find('\n', at + 1))
+    EXPECT_EQ(after[at - 1], '\r') << after;
+  EXPECT_EQ(RegistryGetDword(RegistryRoot::CurrentUser, kKey, "CODE"), 3u);
+  EXPECT_EQ(RegistryGetString(RegistryRoot::CurrentUser, kKey, "Keep"), "me");
+}
+
 // A value continued on a line that is not indented does not continue: a
 // value after it (or a key) is its own, also when it is added after it.
 TEST_F(Store, OnlyIndentedLinesContinueAValue) {
