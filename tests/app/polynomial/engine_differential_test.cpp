@@ -164,6 +164,16 @@ TEST_F(EngineDifferential, HardCases) {
       "(-3)(a+b)3",
       "(a+b)(a",
       "(a2b3+a3b2)(a3b2-a2b3)(ab)",
+      // Packed exponent keys of exactly 128 bits, and of 129.
+      "(a562949953421312b562949953421312c16777216d0+a)(a562949953421312b562949953421312c16777216d0-b)",
+      "(a562949953421312b562949953421312c16777216d1+a)(a562949953421312b562949953421312c16777216d1-b)",
+      // Coefficients and their products on either side of 2^53.
+      "(9007199254740991a+1)(a+1)",
+      "(9007199254740992a+1)(a-1)",
+      "(94906265a+1)(94906265a-1)",
+      "(94906266a+1)(94906266a-1)",
+      // An exponent one below 10^15, where the text of a term changes form.
+      "(a999999999999999+b)(a999999999999999-b)",
   };
   for (const char* text : cases) {
     ExpectSame(RunExpression(host, text, false), RunExpression(host, text, true), text);

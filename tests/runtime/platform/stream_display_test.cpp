@@ -65,5 +65,30 @@ TEST(StreamInput, AFileIsSetBackToTheFirstByteNotTaken) {
   unlink(path);
 }
 
+// Blocks of 64 KiB meet inside a CR LF and inside a UTF-8 character: still
+// one Enter and one character, and the file is set back to the first byte
+// not taken.
+TEST(StreamInput, BlocksMeetInsideALineEndAndACharacter) {
+  char path[] = "/tmp/tessel-stream-XXXXXX";
+  const int file = mkstemp(path);
+  ASSERT_GE(file, 0);
+  const std::string typed = std::string(65535, 'x') + "\r\n" + std::string(65533, 'y') + "\xE3\x81\x82" + "zz";
+  ASSERT_EQ(write(file, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+  ASSERT_EQ(lseek(file, 0, SEEK_SET), 0);
+  auto display = CreateStreamDisplay(file, -1);
+  MessageQueue queue;
+  queue.SetDisplay(display.get());
+  std::string keys;
+  Message m;
+  while (keys.size() < 65535 + 1 + 65533 + 2 + 1 && queue.Get(m) && m.message == WM_CHAR)
+    keys += static_cast<char>(m.wParam);
+  EXPECT_EQ(keys, std::string(65535, 'x') + "\r" + std::string(65533, 'y') + "\x82\xA0" + "z");
+  display->Close();
+  EXPECT_EQ(lseek(file, 0, SEEK_CUR), 131074);
+  queue.SetDisplay(nullptr);
+  close(file);
+  unlink(path);
+}
+
 }  // namespace
 }  // namespace platform
