@@ -65,6 +65,7 @@ bool ReplaceStore(const char* target, int fd, const char* temporary, const char*
   // Renamed while still open (and locked), so that it never stands
   // unlocked under its temporary name.
   if (ok) ok = !FileFault(FileCall::Rename) && rename(temporary, target) == 0;
+  if (ok) NoteFileCall(FileCall::Rename);
   if (!ok) unlink(temporary);
   close(fd);
   if (ok) SyncFolderOf(target);
