@@ -36,8 +36,9 @@ const errors = [];
 const stored = (t, name) => t.page.evaluate((n) => Array.from(window.TesselFolder.bytes(n)), name)
   .then((bytes) => Buffer.from(bytes));
 
-// equation in a tab, up to the question of the file's name.
-async function expandUpToTheName(t, expression) {
+// equation started in a tab and given an expression; whether it answered
+// (asked whether to save) within the time.
+async function expand(t, expression, timeout = 20000) {
   await t.page.click('#start-equation');
   await t.waitForGrid('理解できましたか(y/n)?');
   await t.answer('y');
@@ -45,7 +46,11 @@ async function expandUpToTheName(t, expression) {
   await t.answer('m');
   await t.waitForGrid('式は ?');
   await t.answer(expression);
-  await t.waitForGrid('Answer =');
+  return t.waitForGrid('ファイル出力しますか', timeout);
+}
+// And on to the question of the file's name.
+async function expandUpToTheName(t, expression) {
+  await expand(t, expression);
   await t.answer('y');
   await t.waitForGrid('(n/d)?');
   await t.answer('d');
@@ -241,13 +246,7 @@ try {
     return kilobytes / 1024;
   }
   const idle = await memory();
-  await k.page.click('#start-equation');
-  await k.waitForGrid('理解できましたか(y/n)?');
-  await k.answer('y');
-  await k.answer('m');
-  await k.waitForGrid('式は ?');
-  await k.answer('(a+b+c+d+e+f+g+h+i)10');
-  check(await k.waitForGrid('ファイル出力しますか', 120000), 'the large run answers', await k.gridText());
+  check(await expand(k, '(a+b+c+d+e+f+g+h+i)10', 120000), 'the large run answers', await k.gridText());
   const during = await memory();
   await k.answer('n');
   await k.answer('y');
