@@ -1,3 +1,5 @@
+#include <cstring>
+#include <limits>
 #include <random>
 
 #include "app/polynomial/exchange_order.h"
@@ -49,6 +51,49 @@ TEST(ExchangeOrder, MatchesTheLiteralPassesAtTheIndexSwitchAndLength) {
     for (int column = rows.columns() - 1; column >= 2; --column) LiteralExchangePass(literal, column);
     ExchangeSortPasses(rows);
     ASSERT_EQ(rows.cells, literal.cells) << "round " << round;
+  }
+}
+
+// Keys that are not small whole numbers: exponents up to 200,000 that
+// rarely repeat, a few huge or fractional values repeated often, infinities
+// and NaN (which compares with nothing). And one key's rows spread between
+// ever longer runs of greater keys, so that its run turns over and over.
+TEST(ExchangeOrder, MatchesTheLiteralPassesWhateverTheKeys) {
+  std::mt19937 rng(2026);
+  const double kNaN = std::numeric_limits<double>::quiet_NaN();
+  const double kInf = std::numeric_limits<double>::infinity();
+  for (int round = 0; round < 40; ++round) {
+    AnswerRows rows;
+    rows.letterCount = 2;
+    std::vector<double> pool = {1e300, -1e300, 0.5, 2.25, 123456.0, -7.0, kInf, -kInf};
+    if (round % 8 == 7) pool.push_back(kNaN);
+    const size_t n = 500 + rng() % 1500;
+    for (size_t i = 0; i < n; ++i) {
+      rows.cells.insert(rows.cells.end(), {1, double(i)});
+      const double wide = double(rng() % 200000);
+      const double narrow = pool[rng() % pool.size()];
+      rows.cells.push_back(round % 2 ? wide : narrow);
+      rows.cells.push_back(round % 3 ? narrow : wide);
+    }
+    AnswerRows literal = rows;
+    for (int column = 3; column >= 2; --column) LiteralExchangePass(literal, column);
+    ExchangeSortPasses(rows);
+    ASSERT_EQ(rows.cells.size(), literal.cells.size());
+    for (size_t c = 0; c < rows.cells.size(); ++c)  // NaN != NaN: compare the bits
+      ASSERT_EQ(std::memcmp(&rows.cells[c], &literal.cells[c], sizeof(double)), 0) << "round " << round << " cell " << c;
+  }
+  for (size_t runs : {40u, 200u, 400u}) {
+    AnswerRows rows;
+    rows.letterCount = 1;
+    double id = 0;
+    for (size_t j = 0; j < runs; ++j) {
+      rows.cells.insert(rows.cells.end(), {1, id++, 0});
+      for (size_t g = 0; g < j / 2 + j % 3; ++g) rows.cells.insert(rows.cells.end(), {1, id++, double(1 + (j + g) % 5)});
+    }
+    AnswerRows literal = rows;
+    LiteralExchangePass(literal, 2);
+    ExchangeSortPasses(rows);
+    ASSERT_EQ(rows.cells, literal.cells) << runs << " runs";
   }
 }
 
