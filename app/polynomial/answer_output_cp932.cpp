@@ -55,9 +55,11 @@ void AnswerOutput::FormatAnswer(AnswerRows rows) {
     }
     return spelled[at];
   };
+  std::vector<double> row(static_cast<size_t>(rows_.columns()));
   for (size_t i = 0; i < rows_.count(); ++i) {
     Stmt(5030);
-    AppendTermText(termText_, rows_.row(i), rows_.letters(), letter);
+    rows_.Row(i, row.data());
+    AppendTermText(termText_, row.data(), rows_.letters(), letter);
     termEnds_.push_back(termText_.size());
   }
   for (size_t i = 0; i < termEnds_.size(); ++i) {
@@ -147,10 +149,12 @@ void AnswerOutput::WriteNormalForm() {
 void AnswerOutput::WriteArrayForm() {
   Stmt(5220); PrintFile(1)(answerCount, Semi)(",", Semi)(letterCount);
   const int columns = rows_.columns();
+  std::vector<double> row(static_cast<size_t>(columns));
   for (size_t i = 0; i < rows_.count(); ++i) {
     Stmt(5230);
+    rows_.Row(i, row.data());
     for (int c = 0; c < columns; ++c) {
-      Double value = rows_.row(i)[c];
+      Double value = row[c];
       if (c + 1 < columns) PrintFile(1)(value, Semi)(",", Semi);
       else PrintFile(1)(value, EndLine);
     }

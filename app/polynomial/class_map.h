@@ -51,6 +51,17 @@ class ClassMap {
     }
   }
 
+  // Hands over the keys and the entries, in insertion order, and empties
+  // the map, its table freed.
+  void Release(std::vector<Key>& keys, std::vector<Value>& entries) {
+    keys.swap(keys_);
+    entries.swap(entries_);
+    std::vector<Key>().swap(keys_);
+    std::vector<Value>().swap(entries_);
+    std::vector<uint32_t>().swap(slots_);
+    Rehash(16);
+  }
+
   size_t size() const { return entries_.size(); }
   const Key& key(size_t i) const { return keys_[i]; }
   Value& value(size_t i) { return entries_[i]; }

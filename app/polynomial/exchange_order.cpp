@@ -65,34 +65,33 @@ class Fenwick {
 };
 
 // The rank of each key among the distinct keys, 0 for the smallest, and
-// their count. Exponents are mostly small whole numbers, which index a table
-// at once; other keys are ranked by sorting. Zero and negative zero are one
-// key, as they compare equal.
-uint32_t RankKeys(const std::vector<double>& keys, std::vector<Pos>& ranks, std::vector<double>& distinct) {
-  constexpr int kTable = 1024;
-  int32_t table[kTable];
-  std::fill_n(table, kTable, -1);
-  bool small = true;
-  for (double k : keys) {
-    if (!(k >= 0 && k < kTable && k == std::floor(k))) {
-      small = false;
-      break;
-    }
-    table[static_cast<int>(k)] = 0;
-  }
-  uint32_t count = 0;
-  if (small) {
-    for (int32_t& t : table)
-      if (t == 0) t = static_cast<int32_t>(count++);
-    for (size_t p = 0; p < keys.size(); ++p) ranks[p] = static_cast<Pos>(table[static_cast<int>(keys[p])]);
-    return count;
-  }
-  distinct = keys;
+// their count, by sorting. Zero and negative zero are one key, as they
+// compare equal.
+template <class Key>
+uint32_t RankBySorting(const std::vector<Key>& keys, std::vector<Pos>& ranks) {
+  std::vector<Key> distinct = keys;
   std::sort(distinct.begin(), distinct.end());
   distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
   for (size_t p = 0; p < keys.size(); ++p)
     ranks[p] = static_cast<Pos>(std::lower_bound(distinct.begin(), distinct.end(), keys[p]) - distinct.begin());
   return static_cast<uint32_t>(distinct.size());
+}
+
+// Ranks of keys that are small whole numbers: the numbers themselves (ranks
+// that no key has are simply empty). Returns 0 when a key is not one.
+constexpr uint64_t kDirectRanks = 1 << 16;
+
+uint32_t RankDirectly(const std::vector<double>& keys, std::vector<Pos>& ranks) {
+  double most = 0;
+  for (size_t p = 0; p < keys.size(); ++p) {
+    const double k = keys[p];
+    if (!(k >= 0 && k < static_cast<double>(kDirectRanks))) return 0;
+    const Pos r = static_cast<Pos>(k);
+    if (r != k) return 0;
+    ranks[p] = r;
+    most = std::max(most, k);
+  }
+  return static_cast<uint32_t>(most) + 1;
 }
 
 // The order in which k rows of one key leave a pass. The rows of that key
@@ -103,47 +102,50 @@ uint32_t RankKeys(const std::vector<double>& keys, std::vector<Pos>& ranks, std:
 // is the number of greater rows met after the run's (s+1)-th row joined it.
 class RunOrder {
  public:
-  // Writes, for t = 0..k-1, the index (0..k-1) of the row that comes out
-  // t-th. Returns the work done, for the window's service.
-  size_t Order(const std::vector<Pos>& rotations, size_t k, Pos* out) {
+  // items[s] is the (s+1)-th row to join the run; writes the rows to `out`
+  // in the order they come out. Returns the work done, for the window's
+  // service. The rotations are reduced modulo the run's length in place.
+  size_t Order(Pos* rotations, const Pos* items, size_t k, Pos* out) {
     // A rotation by r of a run of s costs min(r, s - r) moves; when their sum
-    // is far beyond k log k the run is placed from its end instead.
-    size_t moves = 0;
-    for (size_t s = 1; s <= k; ++s) {
-      const size_t r = rotations[s - 1] % s;
-      moves += std::min(r, s - r);
-    }
+    // goes far beyond k log k the run is placed from its end instead.
     size_t logK = 1;
     while ((size_t{1} << logK) < k) ++logK;
-    if (moves <= 4 * k * logK) {
-      Forward(rotations, k, out);
-      return k + moves;
-    }
-    Backward(rotations, k, out);
+    const size_t moves = Forward(rotations, items, k, out, 4 * k * logK);
+    if (moves != kTooMany) return k + moves;
+    Backward(rotations, items, k, out);
     return k * logK;
   }
 
  private:
-  // The run lives in a ring of 2k slots, from `first` for `size` slots, so
-  // that a rotation moves its shorter end across the free slots.
-  void Forward(const std::vector<Pos>& rotations, size_t k, Pos* out) {
+  static constexpr size_t kTooMany = ~size_t{0};
+
+  // The run lives in a ring of 2k slots, from `first` for s slots, so that a
+  // rotation moves its shorter end across the free slots.
+  size_t Forward(Pos* rotations, const Pos* items, size_t k, Pos* out, size_t budget) {
     const size_t cap = 2 * k;
     ring_.resize(cap);
-    size_t first = 0;
-    for (size_t s = 1; s <= k; ++s) {
-      ring_[(first + s - 1) % cap] = static_cast<Pos>(s - 1);
-      const size_t r = rotations[s - 1] % s;
+    Pos* ring = ring_.data();
+    auto wrap = [cap](size_t i) { return i >= cap ? i - cap : i; };  // i < 2 cap
+    size_t first = 0, moves = 0;
+    for (Pos s = 1; s <= k; ++s) {
+      ring[wrap(first + s - 1)] = items[s - 1];
+      Pos r = rotations[s - 1];
       if (r == 0) continue;
+      if (r >= s) rotations[s - 1] = r %= s;
       if (r <= s - r) {
-        for (size_t t = 0; t < r; ++t) ring_[(first + s + t) % cap] = ring_[(first + t) % cap];
-        first = (first + r) % cap;
+        for (size_t t = 0; t < r; ++t) ring[wrap(first + s + t)] = ring[wrap(first + t)];
+        first = wrap(first + r);
+        moves += r;
       } else {
         const size_t back = s - r;
-        for (size_t t = 1; t <= back; ++t) ring_[(first + cap - t) % cap] = ring_[(first + s - t) % cap];
-        first = (first + cap - back) % cap;
+        for (size_t t = 1; t <= back; ++t) ring[wrap(first + cap - t)] = ring[wrap(first + s - t)];
+        first = wrap(first + cap - back);
+        moves += back;
       }
+      if (moves > budget) return kTooMany;
     }
-    for (size_t t = 0; t < k; ++t) out[t] = ring_[(first + t) % cap];
+    for (size_t t = 0; t < k; ++t) out[t] = ring[wrap(first + t)];
+    return moves;
   }
 
   // From the last row to join back to the first. The s-th row joined a run
@@ -151,7 +153,7 @@ class RunOrder {
   // at (s-1-r) mod s; without it, the run is the earlier run rotated by r.
   // The free places of the final order, read in order, hold the run rotated
   // by `shift`; a counting tree over them finds the row's place.
-  void Backward(const std::vector<Pos>& rotations, size_t k, Pos* out) {
+  void Backward(const Pos* rotations, const Pos* items, size_t k, Pos* out) {
     free_.Reset(k);
     for (size_t t = 0; t < k; ++t) free_.Add(t, 1);
     size_t shift = 0;
@@ -160,7 +162,7 @@ class RunOrder {
       const size_t inRun = (s - 1 + s - r) % s;
       const size_t place = (inRun + s - shift) % s;
       const size_t slot = free_.Select(static_cast<int32_t>(place));
-      out[slot] = static_cast<Pos>(s - 1);
+      out[slot] = items[s - 1];
       free_.Add(slot, -1);
       if (s == 1) break;
       // The free places left begin at run index `shift`, or at the next one
@@ -191,61 +193,141 @@ void LiteralPass(std::vector<Pos>& order, std::vector<double>& keys, Server& ser
   }
 }
 
+// Counts of the rows met so far by rank, asked how many have a rank above a
+// given one. Few ranks keep the count at or above each rank at hand; many
+// take a counting tree.
+class GreaterCounts {
+ public:
+  void Reset(uint32_t count) {
+    few_ = count <= 32;
+    if (few_) atLeast_.assign(count + 1, 0);
+    else tree_.Reset(count), seen_ = 0;
+  }
+  void Add(Pos rank) {
+    if (few_) {
+      for (Pos r = 0; r <= rank; ++r) ++atLeast_[r];
+    } else {
+      tree_.Add(rank, 1);
+      ++seen_;
+    }
+  }
+  Pos Above(Pos rank) const {
+    return few_ ? atLeast_[rank + 1] : static_cast<Pos>(seen_ - static_cast<size_t>(tree_.Prefix(rank + 1)));
+  }
+
+ private:
+  bool few_ = true;
+  std::vector<Pos> atLeast_;
+  Fenwick tree_;
+  size_t seen_ = 0;
+};
+
 // One exchange-sort pass over the rows at their current positions. Position
 // i ends holding the greatest key at or after it, so the keys come out in
 // non-increasing order; what the pass decides is the order of rows with
 // equal keys, which RunOrder finds key by key in near-linear time.
 class ExchangePass {
  public:
-  // order[p] is the row at position p and keys[p] its key; reorders `order`.
-  void Run(std::vector<Pos>& order, const std::vector<double>& keys, Server& server) {
+  // order[p] is the row at position p, rowRanks[r] the rank of row r's key
+  // among `count` ranks; reorders `order`. The ranks are read through
+  // `order`, all over the array: narrow ranks keep it within the cache.
+  template <class Rank>
+  void Run(std::vector<Pos>& order, const std::vector<Rank>& rowRanks, uint32_t count, Server& server) {
     const size_t n = order.size();
-    for (double k : keys)
-      if (std::isnan(k)) {
-        std::vector<double> copy = keys;
-        LiteralPass(order, copy, server);
-        return;
-      }
-    ranks_.resize(n);
-    const uint32_t count = RankKeys(keys, ranks_, distinct_);
-    // For each position, the rows after it with a greater key.
-    after_.resize(n);
-    greater_.Reset(count);
-    for (size_t p = n; p-- > 0;) {
-      server.Step();
-      after_[p] = static_cast<Pos>(n - 1 - p - static_cast<size_t>(greater_.Prefix(ranks_[p] + 1)));
-      greater_.Add(ranks_[p], 1);
+    // Each key's rows take a stretch of the new order, greatest key first.
+    // (Two tallies, so that runs of one key do not wait on each other.)
+    end_.assign(2 * size_t{count}, 0);
+    Pos* odd = end_.data() + count;
+    size_t r = 0;
+    for (; r + 1 < n; r += 2) {
+      ++end_[rowRanks[r]];
+      ++odd[rowRanks[r + 1]];
     }
-    // The positions by key, greatest first, each key's by position.
-    start_.assign(count + 1, 0);
-    for (size_t p = 0; p < n; ++p) ++start_[count - ranks_[p]];
-    for (uint32_t b = 0; b < count; ++b) start_[b + 1] += start_[b];
-    cursor_.assign(start_.begin(), start_.end() - 1);
+    if (r < n) ++end_[rowRanks[r]];
+    for (uint32_t rank = 0; rank < count; ++rank) end_[rank] += odd[rank];
+    end_.resize(count);
+    size_t filled = 0;
+    for (uint32_t rank = count; rank-- > 0;) {
+      if (end_[rank] == n) return;  // every key is equal: nothing moves
+      filled += end_[rank];
+      end_[rank] = static_cast<Pos>(filled);
+    }
+    // From the last position back: each row's rotation is the number of
+    // greater rows between it and the next row of its key (or the end).
+    // The rows fill their key's stretch from its end, in position order.
+    greater_.Reset(count);
+    lastAbove_.assign(count, 0);
     byKey_.resize(n);
-    for (size_t p = 0; p < n; ++p) byKey_[cursor_[count - 1 - ranks_[p]]++] = static_cast<Pos>(p);
+    rotations_.resize(n);
+    for (size_t p = n; p-- > 0;) {
+      if ((p & 255) == 0) server.Step(256);
+      const Pos row = order[p];
+      const Pos rank = rowRanks[row];
+      const Pos above = greater_.Above(rank);
+      const Pos slot = --end_[rank];
+      byKey_[slot] = row;
+      rotations_[slot] = above - lastAbove_[rank];
+      lastAbove_[rank] = above;
+      greater_.Add(rank);
+    }
     next_.resize(n);
-    for (uint32_t b = 0; b < count; ++b) {
-      const size_t lo = start_[b], k = start_[b + 1] - lo;
-      const Pos* at = byKey_.data() + lo;
+    for (uint32_t rank = count; rank-- > 0;) {
+      const size_t lo = end_[rank], k = (rank > 0 ? end_[rank - 1] : n) - lo;  // the next stretch is rank - 1's
+      if (k == 0) continue;
       if (k == 1) {
-        next_[lo] = order[at[0]];
+        next_[lo] = byKey_[lo];
         continue;
       }
-      rotations_.resize(k);
-      for (size_t j = 0; j < k; ++j) rotations_[j] = after_[at[j]] - (j + 1 < k ? after_[at[j + 1]] : 0);
-      runOut_.resize(k);
-      server.Step(run_.Order(rotations_, k, runOut_.data()));
-      for (size_t t = 0; t < k; ++t) next_[lo + t] = order[at[runOut_[t]]];
+      server.Step(run_.Order(rotations_.data() + lo, byKey_.data() + lo, k, next_.data() + lo));
     }
     order.swap(next_);
   }
 
  private:
-  std::vector<Pos> ranks_, after_, start_, cursor_, byKey_, next_, rotations_, runOut_;
-  std::vector<double> distinct_;
-  Fenwick greater_;
+  std::vector<Pos> end_, lastAbove_, byKey_, rotations_, next_;
+  GreaterCounts greater_;
   RunOrder run_;
 };
+
+// The exponents of one letter of compact rows, read straight through.
+template <class Out>
+void Fields(const AnswerRows& rows, size_t letter, Out* out) {
+  const int shift = rows.packing.shift[letter], width = rows.packing.width[letter];
+  const uint64_t mask = width >= 64 ? ~uint64_t{0} : (uint64_t{1} << width) - 1;
+  const u128* keys = rows.keys.data();
+  const size_t n = rows.keys.size();
+  if (shift + width <= 64) {
+    for (size_t r = 0; r < n; ++r) out[r] = static_cast<Out>((static_cast<uint64_t>(keys[r]) >> shift) & mask);
+  } else if (shift >= 64) {
+    for (size_t r = 0; r < n; ++r)
+      out[r] = static_cast<Out>((static_cast<uint64_t>(keys[r] >> 64) >> (shift - 64)) & mask);
+  } else {
+    for (size_t r = 0; r < n; ++r) out[r] = static_cast<Out>(static_cast<uint64_t>(keys[r] >> shift) & mask);
+  }
+}
+
+// Position p takes row order[p]: the rows move in place along the cycles of
+// the permutation, each cycle through one spare row.
+template <class Save, class Move, class Restore>
+void MoveRows(std::vector<Pos>& order, Server& server, Save save, Move move, Restore restore) {
+  constexpr Pos kDone = UINT32_MAX;
+  const size_t n = order.size();
+  for (size_t start = 0; start < n; ++start) {
+    server.Step();
+    if (order[start] == start || order[start] == kDone) continue;
+    save(start);
+    size_t p = start;
+    while (order[p] != start) {
+      server.Step();
+      const size_t from = order[p];
+      move(p, from);
+      order[p] = kDone;
+      p = from;
+    }
+    restore(p);
+    order[p] = kDone;
+  }
+}
 
 }  // namespace
 
@@ -253,40 +335,82 @@ void ExchangeSortPasses(AnswerRows& rows, const std::function<void()>& keepServe
   const size_t n = rows.count();
   const size_t cols = static_cast<size_t>(rows.columns());
   if (n < 2) return;
-  if (n > UINT32_MAX) throw std::bad_alloc();
+  if (n >= UINT32_MAX) throw std::bad_alloc();
   Server server(keepServed);
   std::vector<Pos> order(n);
   for (size_t p = 0; p < n; ++p) order[p] = static_cast<Pos>(p);
-  std::vector<double> keys(n);
-  ExchangePass pass;
-  for (int c : OrderingColumns(rows.letterCount)) {
-    const double* cells = rows.cells.data() + c;
-    for (size_t p = 0; p < n; ++p) keys[p] = cells[order[p] * cols];
-    pass.Run(order, keys, server);
+  {
+    // Each pass ranks one column of the rows, read straight through.
+    std::vector<Pos> ranks(n);
+    std::vector<uint8_t> narrow;
+    ExchangePass pass;
+    for (int c : OrderingColumns(rows.letterCount)) {
+      uint32_t count = 0;
+      if (rows.compact) {
+        // The exponents themselves are the ranks, when their field is narrow.
+        const size_t letter = static_cast<size_t>(c - 2);
+        const int width = rows.packing.width[letter];
+        if (width == 0) continue;  // the letter's exponents are all 0: nothing moves
+        if (width <= 8) {
+          narrow.resize(n);
+          Fields(rows, letter, narrow.data());
+          pass.Run(order, narrow, 1u << width, server);
+          continue;
+        }
+        if (width <= 16) {
+          Fields(rows, letter, ranks.data());
+          count = 1u << width;
+        } else {
+          std::vector<uint64_t> column(n);
+          Fields(rows, letter, column.data());
+          count = RankBySorting(column, ranks);
+        }
+      } else {
+        std::vector<double> column(n);
+        const double* cells = rows.cells.data() + c;
+        for (size_t r = 0; r < n; ++r) column[r] = cells[r * cols];
+        if (std::any_of(column.begin(), column.end(), [](double k) { return std::isnan(k); })) {
+          std::vector<double> keys(n);
+          for (size_t p = 0; p < n; ++p) keys[p] = column[order[p]];
+          LiteralPass(order, keys, server);
+          continue;
+        }
+        count = RankDirectly(column, ranks);
+        if (count == 0) count = RankBySorting(column, ranks);
+      }
+      if (count <= 256) {
+        narrow.resize(n);
+        for (size_t r = 0; r < n; ++r) narrow[r] = static_cast<uint8_t>(ranks[r]);
+        pass.Run(order, narrow, count, server);
+      } else {
+        pass.Run(order, ranks, count, server);
+      }
+    }
   }
-  // Position p takes row order[p]: the rows move in place along the cycles
-  // of the permutation, each cycle through one spare row.
-  constexpr Pos kDone = UINT32_MAX;
+  if (rows.compact) {
+    int64_t value = 0;
+    u128 key = 0;
+    MoveRows(
+        order, server, [&](size_t at) { value = rows.values[at], key = rows.keys[at]; },
+        [&](size_t to, size_t from) { rows.values[to] = rows.values[from], rows.keys[to] = rows.keys[from]; },
+        [&](size_t at) { rows.values[at] = value, rows.keys[at] = key; });
+    return;
+  }
   std::vector<double> spare(cols);
   double* cells = rows.cells.data();
-  for (size_t start = 0; start < n; ++start) {
-    server.Step();
-    if (order[start] == start || order[start] == kDone) continue;
-    std::copy_n(cells + start * cols, cols, spare.data());
-    size_t p = start;
-    while (order[p] != start) {
-      server.Step();
-      const size_t from = order[p];
-      std::copy_n(cells + from * cols, cols, cells + p * cols);
-      order[p] = kDone;
-      p = from;
-    }
-    std::copy_n(spare.data(), cols, cells + p * cols);
-    order[p] = kDone;
-  }
+  MoveRows(
+      order, server, [&](size_t at) { std::copy_n(cells + at * cols, cols, spare.data()); },
+      [&](size_t to, size_t from) { std::copy_n(cells + from * cols, cols, cells + to * cols); },
+      [&](size_t at) { std::copy_n(spare.data(), cols, cells + at * cols); });
 }
 
 void LiteralExchangePass(AnswerRows& rows, int column) {
+  if (rows.compact) {
+    AnswerRows general;
+    general.letterCount = rows.letterCount;
+    general.cells = rows.Cells();
+    rows = std::move(general);
+  }
   const size_t n = rows.count();
   const int cols = rows.columns();
   for (size_t i = 0; i + 1 < n; ++i)

@@ -33,7 +33,6 @@
 namespace poly {
 namespace {
 
-using u128 = unsigned __int128;
 // Work between polls: small enough that the window (a browser's page among
 // them) is served many times a second even where a step is slow.
 constexpr int kPollEvery = 1 << 12;
@@ -41,9 +40,8 @@ constexpr int kPollEvery = 1 << 12;
 // Keeps the window served during long work.
 void Poll(int16_t line) { basic::Stmt(line); }
 
-// Exponent vectors packed into one integer, a bit field per letter wide
-// enough for the largest sum that letter can reach.
-struct PackedKeys {
+// Exponent vectors packed into one integer (see ExponentPacking).
+struct PackedKeys : ExponentPacking {
   using Key = u128;
   struct Traits {
     static uint64_t Hash(u128 k) {
@@ -51,27 +49,7 @@ struct PackedKeys {
     }
     static bool Equal(u128 a, u128 b) { return a == b; }
   };
-  std::vector<int> shift, width;
-
-  // A letter whose exponents are all 0 has a field of width 0, which may
-  // start at bit 128: it is never shifted.
-  Key Make(const double* exps) const {
-    u128 k = 0;
-    for (size_t i = 0; i < shift.size(); ++i)
-      if (width[i]) k |= static_cast<u128>(static_cast<uint64_t>(exps[i])) << shift[i];
-    return k;
-  }
   Key Add(Key a, Key b) const { return a + b; }
-  void Exps(Key k, double* out) const {
-    for (size_t i = 0; i < shift.size(); ++i) {
-      if (!width[i]) {
-        out[i] = 0;
-        continue;
-      }
-      u128 mask = width[i] >= 64 ? ~uint64_t{0} : ((uint64_t{1} << width[i]) - 1);
-      out[i] = static_cast<double>(static_cast<uint64_t>((k >> shift[i]) & mask));
-    }
-  }
 };
 
 // Exponent vectors as they are, compared as numbers.
@@ -111,6 +89,69 @@ struct Survivor {
   size_t index;  // into the survivor exponent store
 };
 
+// A class of the exact product: its sum so far and its first product row.
+template <class Row>
+struct ExactClass {
+  int64_t sum;
+  Row row;
+};
+
+// The classes of an exact product with packed exponents, as the product left
+// them: sorted into row order by Collect, then handed to the answer in the
+// compact form. Row is the narrowest integer that holds every row index.
+class ExactAnswer {
+ public:
+  virtual ~ExactAnswer() = default;
+  virtual void SortByRow(MarkPacer& marks) = 0;
+  virtual void MoveInto(AnswerRows& rows) = 0;
+};
+
+template <class Row>
+class ExactAnswerOf : public ExactAnswer {
+ public:
+  ExactAnswerOf(std::vector<u128> keys, std::vector<ExactClass<Row>> classes)
+      : keys_(std::move(keys)), classes_(std::move(classes)) {}
+
+  void SortByRow(MarkPacer& marks) override {
+    // Sorting a large answer takes a while, with its marks and the window
+    // served; the rows are unique, so the order is fully defined.
+    struct Entry {
+      Row row;
+      uint32_t index;
+    };
+    std::vector<Entry> entries(classes_.size());
+    for (size_t i = 0; i < classes_.size(); ++i) entries[i] = {classes_[i].row, static_cast<uint32_t>(i)};
+    const double n = static_cast<double>(entries.size());
+    const double expected = 1.5 * n * std::log2(n + 2) + 1;
+    uint64_t comparisons = 0;
+    std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
+      if ((++comparisons & 0xFFFF) == 0) {
+        Poll(line::kCollectRow);
+        marks.Progress(static_cast<double>(comparisons) / expected);
+      }
+      return a.row < b.row;
+    });
+    order_.resize(entries.size());
+    for (size_t p = 0; p < entries.size(); ++p) order_[p] = entries[p].index;
+  }
+
+  void MoveInto(AnswerRows& rows) override {
+    const size_t n = order_.size();
+    rows.values.resize(n);
+    for (size_t p = 0; p < n; ++p) rows.values[p] = classes_[order_[p]].sum;
+    std::vector<ExactClass<Row>>().swap(classes_);
+    rows.keys.resize(n);
+    for (size_t p = 0; p < n; ++p) rows.keys[p] = keys_[order_[p]];
+    std::vector<u128>().swap(keys_);
+    std::vector<uint32_t>().swap(order_);
+  }
+
+ private:
+  std::vector<u128> keys_;
+  std::vector<ExactClass<Row>> classes_;
+  std::vector<uint32_t> order_;  // by row, after SortByRow
+};
+
 class FastEngine : public Engine {
  public:
   void Prepare(const Factors& in) override;
@@ -122,8 +163,12 @@ class FastEngine : public Engine {
   bool OverflowPossible(const Factors& in) const;
   bool ExactRegime(const Factors& in) const;
   bool Packable(const Factors& in, PackedKeys& codec) const;
-  template <class Codec>
+  template <class Codec, class Row>
   void ExactProduct(const Factors& in, const Codec& codec, MarkPacer& marks);
+  template <class Row, class Map>
+  void KeepClasses(Map& classes, const PackedKeys& codec, int& work);
+  template <class Row, class Map>
+  void KeepClasses(Map& classes, const WideKeys& codec, int& work);
   template <class Codec>
   void StreamRows(const Factors& in, const Codec& codec, MarkPacer& marks);
 
@@ -135,6 +180,8 @@ class FastEngine : public Engine {
   double rowCount_ = 0;
   std::vector<Survivor> survivors_;
   std::vector<double> exps_;  // letters_ exponents per survivor
+  std::unique_ptr<ExactAnswer> exact_;  // instead of survivors, packed exact classes
+  ExponentPacking packing_;
 };
 
 bool FastEngine::OverflowPossible(const Factors& in) const {
@@ -205,27 +252,24 @@ bool FastEngine::Packable(const Factors& in, PackedKeys& codec) const {
   return true;
 }
 
-template <class Codec>
+template <class Codec, class Row>
 void FastEngine::ExactProduct(const Factors& in, const Codec& codec, MarkPacer& marks) {
   using Key = typename Codec::Key;
-  struct Class {
-    int64_t sum;
-    u128 row;
-  };
+  using Class = ExactClass<Row>;
   using Map = ClassMap<Key, Class, typename Codec::Traits>;
   std::vector<double> zero(in.letters(), 0.0);
   Map current, next;  // one step's classes and the next step's, their storage reused
   bool inserted;
-  current.Find(codec.Make(zero.data()), Class{1, 0}, inserted);
+  current.Find(codec.Make(zero.data()), Class{1, Row{0}}, inserted);
   int work = 0;
   double growth = 1e300;
   const double steps = static_cast<double>(in.terms.size());
   for (size_t step = 0; step < in.terms.size(); ++step) {
     const auto& factor = in.terms[step];
-    const u128 radix = factor.size();
+    const Row radix = static_cast<Row>(factor.size());
     std::vector<Key> termKeys;
     std::vector<int64_t> termValues;
-    std::vector<u128> termIndex;
+    std::vector<Row> termIndex;
     for (size_t m = 0; m < factor.size(); ++m) {
       if (factor[m][1] == 0) continue;  // a row with this term has magnitude 0
       termKeys.push_back(codec.Make(factor[m].data() + 2));
@@ -247,7 +291,7 @@ void FastEngine::ExactProduct(const Factors& in, const Codec& codec, MarkPacer& 
           Poll(line::kExpandRow);
           marks.Progress((static_cast<double>(step) + static_cast<double>(e) / current.size()) / steps);
         }
-        u128 row = c.row * radix + termIndex[t];
+        const Row row = c.row * radix + termIndex[t];
         Class& n = next.Find(codec.Add(base, termKeys[t]), Class{0, row}, inserted);
         n.sum += c.sum * termValues[t];
         if (row < n.row) n.row = row;
@@ -256,18 +300,49 @@ void FastEngine::ExactProduct(const Factors& in, const Codec& codec, MarkPacer& 
     if (current.size()) growth = static_cast<double>(next.size()) / static_cast<double>(current.size());
     std::swap(current, next);
   }
+  next = Map();  // the last step's storage goes before the answer is kept
+  KeepClasses<Row>(current, codec, work);
+}
+
+// The classes whose sum is not 0, in the compact form.
+template <class Row, class Map>
+void FastEngine::KeepClasses(Map& classes, const PackedKeys& codec, int& work) {
+  std::vector<u128> keys;
+  std::vector<ExactClass<Row>> values;
+  classes.Release(keys, values);
+  size_t kept = 0;
+  for (size_t e = 0; e < values.size(); ++e) {
+    if (++work == kPollEvery) {
+      work = 0;
+      Poll(line::kExpandRow);
+    }
+    if (values[e].sum == 0) continue;
+    keys[kept] = keys[e];
+    values[kept++] = values[e];
+  }
+  keys.resize(kept);
+  values.resize(kept);
+  keys.shrink_to_fit();
+  values.shrink_to_fit();
+  packing_ = codec;
+  exact_ = std::make_unique<ExactAnswerOf<Row>>(std::move(keys), std::move(values));
+}
+
+// The classes whose sum is not 0, as survivors in the general form.
+template <class Row, class Map>
+void FastEngine::KeepClasses(Map& current, const WideKeys& codec, int& work) {
   survivors_.reserve(current.size());
-  exps_.reserve(current.size() * static_cast<size_t>(in.letters()));
+  exps_.reserve(current.size() * static_cast<size_t>(letters_));
   for (size_t e = 0; e < current.size(); ++e) {
     if (++work == kPollEvery) {
       work = 0;
       Poll(line::kExpandRow);
     }
-    const Class& c = current.value(e);
+    const auto& c = current.value(e);
     if (c.sum == 0) continue;
-    survivors_.push_back({c.row, c.sum > 0 ? 1.0 : -1.0, static_cast<double>(c.sum > 0 ? c.sum : -c.sum),
-                          exps_.size()});
-    exps_.resize(exps_.size() + in.letters());
+    survivors_.push_back({static_cast<u128>(c.row), c.sum > 0 ? 1.0 : -1.0,
+                          static_cast<double>(c.sum > 0 ? c.sum : -c.sum), exps_.size()});
+    exps_.resize(exps_.size() + letters_);
     codec.Exps(current.key(e), exps_.data() + survivors_.back().index);
   }
 }
@@ -367,6 +442,7 @@ ExpandResult FastEngine::Expand(const Factors& in, ProgressOutput& out) {
   basic::Stmt(line::kExpandCheck);
   survivors_.clear();
   exps_.clear();
+  exact_.reset();
   unordered_ = false;
   letterCount_ = in.letterCount;
   letters_ = in.letters();
@@ -385,8 +461,9 @@ ExpandResult FastEngine::Expand(const Factors& in, ProgressOutput& out) {
   if (rowCount_ > 0) {
     CheckTermColumns(in);
     if (ExactRegime(in) && in.merges()) {
-      if (pack) ExactProduct(in, packed, marks);
-      else ExactProduct(in, wide, marks);
+      if (pack && rowCount_ < 1.8e19) ExactProduct<PackedKeys, uint64_t>(in, packed, marks);
+      else if (pack) ExactProduct<PackedKeys, u128>(in, packed, marks);
+      else ExactProduct<WideKeys, u128>(in, wide, marks);
       unordered_ = true;
     } else {
       // Row by row: each class is met first in its first row.
@@ -405,7 +482,9 @@ void FastEngine::Collect(ProgressOutput& out) {
   out.BeginCollection();
   basic::Stmt(line::kCollectRow);
   MarkPacer marks(out, MarksUpTo(rowCount_ - 1));
-  if (unordered_) {
+  if (exact_) {
+    exact_->SortByRow(marks);
+  } else if (unordered_) {
     // Each class survives in its first row, so the answer is in row order.
     // The product by factors found the classes in another order: sorting a
     // large answer takes a while, with its marks and the window served.
@@ -428,6 +507,12 @@ AnswerRows FastEngine::Ordered() {
   basic::Stmt(line::kOrderCount);
   AnswerRows rows;
   rows.letterCount = letterCount_;
+  if (exact_) {
+    rows.compact = true;
+    rows.packing = packing_;
+    exact_->MoveInto(rows);
+    exact_.reset();
+  }
   rows.cells.reserve(survivors_.size() * rows.columns());
   int work = 0;
   for (const Survivor& s : survivors_) {
@@ -439,6 +524,8 @@ AnswerRows FastEngine::Ordered() {
     rows.cells.push_back(s.magnitude);
     rows.cells.insert(rows.cells.end(), exps_.begin() + s.index, exps_.begin() + s.index + letters_);
   }
+  std::vector<Survivor>().swap(survivors_);
+  std::vector<double>().swap(exps_);
   basic::Stmt(line::kOrderPass);
   ExchangeSortPasses(rows, [] { Poll(line::kOrderPass); });
   return rows;

@@ -8,11 +8,9 @@
 #include <memory>
 #include <vector>
 
-namespace poly {
+#include "app/polynomial/answer_rows.h"
 
-// Letter columns visited by the loops "FOR C = 3 TO letterCount + 2": the
-// whole part of the count, none when it is below 1.
-int LetterColumns(float letterCount);
+namespace poly {
 
 // The factors to multiply: for each factor its terms, each a row of
 // columns() doubles (sign, coefficient magnitude, exponent of letter 1 ...),
@@ -33,17 +31,6 @@ struct Factors {
   // Collection merges two rows when the number of equal exponent columns
   // equals letterCount, which a count with a fraction (or below 0) never is.
   bool merges() const { return letterCount == static_cast<float>(letters()); }
-};
-
-// Surviving rows in display order, each columns() doubles.
-struct AnswerRows {
-  float letterCount = 0;  // as Factors::letterCount
-  std::vector<double> cells;
-
-  int letters() const { return LetterColumns(letterCount); }
-  int columns() const { return letters() + 2; }
-  size_t count() const { return cells.size() / columns(); }
-  const double* row(size_t i) const { return cells.data() + i * columns(); }
 };
 
 // The 0-based columns of the ordering passes, in their order: one pass for

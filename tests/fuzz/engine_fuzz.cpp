@@ -11,9 +11,9 @@ namespace {
 bool Same(const poly::test::Outcome& a, const poly::test::Outcome& b) {
   return a.parse == b.parse && a.product == b.product && a.errorNumber == b.errorNumber &&
          a.errorLine == b.errorLine && a.errorInPrepare == b.errorInPrepare && a.progress == b.progress &&
-         a.rows.letterCount == b.rows.letterCount && a.rows.cells.size() == b.rows.cells.size() &&
-         (a.rows.cells.empty() ||
-          std::memcmp(a.rows.cells.data(), b.rows.cells.data(), a.rows.cells.size() * sizeof(double)) == 0);
+         a.rows.letterCount == b.rows.letterCount && a.rows.Cells().size() == b.rows.Cells().size() &&
+         (a.rows.Cells().empty() ||
+          std::memcmp(a.rows.Cells().data(), b.rows.Cells().data(), a.rows.Cells().size() * sizeof(double)) == 0);
 }
 
 // The product rows of the text, as the parser counts them (0 when refused).

@@ -107,10 +107,9 @@ void ExpectSame(const Outcome& ref, const Outcome& fast, const std::string& text
   ASSERT_EQ(ref.errorInPrepare, fast.errorInPrepare) << text;
   ASSERT_EQ(ref.progress, fast.progress) << text;
   ASSERT_EQ(ref.rows.letterCount, fast.rows.letterCount) << text;
-  ASSERT_EQ(ref.rows.cells.size(), fast.rows.cells.size()) << text << "\n" << ref.Answer() << "\n" << fast.Answer();
-  ASSERT_TRUE(ref.rows.cells.empty() ||
-              std::memcmp(ref.rows.cells.data(), fast.rows.cells.data(),
-                          ref.rows.cells.size() * sizeof(double)) == 0)
+  const std::vector<double> refCells = ref.rows.Cells(), fastCells = fast.rows.Cells();
+  ASSERT_EQ(refCells.size(), fastCells.size()) << text << "\n" << ref.Answer() << "\n" << fast.Answer();
+  ASSERT_TRUE(refCells.empty() || std::memcmp(refCells.data(), fastCells.data(), refCells.size() * sizeof(double)) == 0)
       << text << "\n" << ref.Answer() << "\n" << fast.Answer();
   ASSERT_EQ(ref.Answer(), fast.Answer()) << text;
 }

@@ -22,8 +22,8 @@ TEST_P(EngineExamples, DifferenceOfSquares) {
   ASSERT_TRUE(o.product);
   EXPECT_EQ(o.Answer(), "+a2-b2");
   ASSERT_EQ(o.rows.count(), 2u);
-  EXPECT_EQ(std::vector<double>(o.rows.row(0), o.rows.row(0) + 4), (std::vector<double>{1, 1, 2, 0}));
-  EXPECT_EQ(std::vector<double>(o.rows.row(1), o.rows.row(1) + 4), (std::vector<double>{-1, 1, 0, 2}));
+  EXPECT_EQ(o.rows.RowValues(0), (std::vector<double>{1, 1, 2, 0}));
+  EXPECT_EQ(o.rows.RowValues(1), (std::vector<double>{-1, 1, 0, 2}));
 }
 
 TEST_P(EngineExamples, IntroductionExamples) {
@@ -121,12 +121,12 @@ TEST_P(EngineExamples, AFileWithoutTermsGivesAnEmptyAnswer) {
 TEST_P(EngineExamples, JustAboveTheExactLimitValuesRoundAsDoubles) {
   Outcome o = Expand("(3a+b)(3002399751580331b+a)");
   ASSERT_EQ(o.rows.count(), 3u);
-  EXPECT_EQ(o.rows.row(1)[1], 9007199254740992.0);  // ab
-  EXPECT_EQ(o.rows.row(1)[2], 1);
-  EXPECT_EQ(o.rows.row(1)[3], 1);
+  EXPECT_EQ(o.rows.RowValues(1)[1], 9007199254740992.0);  // ab
+  EXPECT_EQ(o.rows.RowValues(1)[2], 1);
+  EXPECT_EQ(o.rows.RowValues(1)[3], 1);
   // Just below, every value is exact.
   Outcome below = Expand("(3a)(3002399751580330a)");
-  EXPECT_EQ(below.rows.row(0)[1], 9007199254740990.0);
+  EXPECT_EQ(below.rows.RowValues(0)[1], 9007199254740990.0);
 }
 
 // A term of coefficient 0 gives rows of magnitude 0: never an answer of

@@ -37,7 +37,7 @@ struct Outcome {
 
   std::string Answer() const {
     std::string s;
-    for (size_t i = 0; i < rows.count(); ++i) s += TermText(rows.row(i), rows.letters(), PlainLetter);
+    for (size_t i = 0; i < rows.count(); ++i) s += TermText(rows.RowValues(i).data(), rows.letters(), PlainLetter);
     return s;
   }
 };

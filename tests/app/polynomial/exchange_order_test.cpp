@@ -97,6 +97,43 @@ TEST(ExchangeOrder, MatchesTheLiteralPassesWhateverTheKeys) {
   }
 }
 
+// Compact rows, their exponents packed: fields of 0 to 40 bits, at the low
+// end, across bit 64 and in the high word, with few or many distinct values.
+TEST(ExchangeOrder, CompactRowsMatchTheLiteralPasses) {
+  std::mt19937_64 rng(5);
+  for (int round = 0; round < 30; ++round) {
+    AnswerRows rows;
+    rows.compact = true;
+    rows.letterCount = 4;
+    const std::vector<int> widths = {round % 5 == 0 ? 0 : 3, 9 + round % 8, 40, 2 + round % 7};
+    // The third field sits below bit 64, straddles it widely, or ends one or
+    // two bits past it.
+    int shift = round % 3 == 0 ? 30 : round % 3 == 1 ? 0 : 65 + round % 2 - widths[2] - widths[1] - widths[0];
+    for (int w : widths) {
+      rows.packing.shift.push_back(shift);
+      rows.packing.width.push_back(w);
+      shift += w;
+    }
+    const size_t n = 300 + rng() % 900;
+    const uint64_t spread = round % 2 ? 5 : ~uint64_t{0};
+    for (size_t i = 0; i < n; ++i) {
+      rows.values.push_back(static_cast<int64_t>(i) + 1);  // identifies the row
+      u128 key = 0;
+      for (size_t k = 0; k < widths.size(); ++k) {
+        const uint64_t mask = widths[k] ? (uint64_t{1} << widths[k]) - 1 : 0;
+        key |= static_cast<u128>(rng() % spread & mask) << rows.packing.shift[k];
+      }
+      rows.keys.push_back(key);
+    }
+    AnswerRows literal;
+    literal.letterCount = rows.letterCount;
+    literal.cells = rows.Cells();
+    for (int column = literal.columns() - 1; column >= 2; --column) LiteralExchangePass(literal, column);
+    ExchangeSortPasses(rows);
+    ASSERT_EQ(rows.Cells(), literal.cells) << "round " << round;
+  }
+}
+
 TEST(ExchangeOrder, AscendingInputAndSmallCases) {
   for (size_t n : {0u, 1u, 2u, 3u, 200u}) {
     AnswerRows rows;
