@@ -46,21 +46,35 @@ void AnswerOutput::FormatAnswer(AnswerRows rows) {
   termEnds_.reserve(rows_.count());
   // Each letter is spelled from the letter table when a term first shows it.
   std::vector<std::string> spelled(static_cast<size_t>(rows_.letters()));
-  std::vector<bool> known(spelled.size(), false);
+  std::vector<char> known(spelled.size(), 0);
   auto letter = [&](int k) -> const std::string& {
     const size_t at = static_cast<size_t>(k - 1);
     if (!known[at]) {
       spelled[at] = std::string(letters_(k).view());
-      known[at] = true;
+      known[at] = 1;
     }
     return spelled[at];
   };
-  std::vector<double> row(static_cast<size_t>(rows_.columns()));
-  for (size_t i = 0; i < rows_.count(); ++i) {
-    Stmt(5030);
-    rows_.Row(i, row.data());
-    AppendTermText(termText_, row.data(), rows_.letters(), letter);
-    termEnds_.push_back(termText_.size());
+  const int letterCount = rows_.letters();
+  if (rows_.compact) {
+    // The exponents unpacked once a term; the coefficient is whole and signed.
+    std::vector<double> exps(static_cast<size_t>(letterCount));
+    for (size_t i = 0; i < rows_.count(); ++i) {
+      Stmt(5030);
+      const int64_t v = rows_.values[i];
+      rows_.packing.Exps(rows_.keys[i], exps.data());
+      AppendTermText(termText_, v > 0 ? 1.0 : -1.0, static_cast<double>(v > 0 ? v : -v), letterCount,
+                     [&](int k) { return exps[static_cast<size_t>(k - 1)]; }, letter);
+      termEnds_.push_back(termText_.size());
+    }
+  } else {
+    std::vector<double> row(static_cast<size_t>(rows_.columns()));
+    for (size_t i = 0; i < rows_.count(); ++i) {
+      Stmt(5030);
+      rows_.Row(i, row.data());
+      AppendTermText(termText_, row.data(), letterCount, letter);
+      termEnds_.push_back(termText_.size());
+    }
   }
   for (size_t i = 0; i < termEnds_.size(); ++i) {
     Stmt(5040); Print()(StrExpr(Term(i)), Semi);

@@ -1,24 +1,57 @@
 // An open-addressing hash map from exponent keys to the state of a class of
-// rows with equal exponents. Entries keep their insertion order in a dense
-// vector; the table holds indices into it.
+// rows with equal exponents. Entries keep their insertion order in blocks of
+// fixed size, which never move as the map grows: a large map does not hold
+// its old and its new storage at once, and the untouched end of the last
+// block costs no memory. The table holds indices into the entries.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace poly {
+
+// Elements in blocks of kBlock; blocks are allocated without initialising
+// plain elements, so that memory is taken as they are written.
+template <class T>
+class BlockArray {
+ public:
+  static constexpr size_t kShift = 14, kBlock = size_t{1} << kShift;
+
+  size_t size() const { return size_; }
+  T& operator[](size_t i) { return blocks_[i >> kShift][i & (kBlock - 1)]; }
+  const T& operator[](size_t i) const { return blocks_[i >> kShift][i & (kBlock - 1)]; }
+  void push_back(const T& value) {
+    if ((size_ & (kBlock - 1)) == 0 && (size_ >> kShift) == blocks_.size())
+      blocks_.emplace_back(new T[kBlock]);  // default-initialised: plain elements untouched
+    (*this)[size_++] = value;
+  }
+  // Empties the array; `keep` blocks stay allocated for reuse.
+  void clear(size_t keep) {
+    size_ = 0;
+    if (blocks_.size() > keep) blocks_.resize(keep);
+  }
+  void free() {
+    size_ = 0;
+    std::vector<std::unique_ptr<T[]>>().swap(blocks_);
+  }
+
+ private:
+  std::vector<std::unique_ptr<T[]>> blocks_;
+  size_t size_ = 0;
+};
 
 template <class Key, class Value, class Traits>
 class ClassMap {
  public:
   explicit ClassMap(size_t expected = 16) { Reset(expected); }
 
-  // Empties the map for about `expected` entries, keeping its storage.
+  // Empties the map for about `expected` entries, keeping storage for as
+  // many as it held before (up to that many).
   void Reset(size_t expected) {
-    keys_.clear();
-    entries_.clear();
-    keys_.reserve(expected);
-    entries_.reserve(expected);
+    const size_t blocks = (expected + BlockArray<Key>::kBlock - 1) >> BlockArray<Key>::kShift;
+    keys_.clear(blocks);
+    entries_.clear(blocks);
     Rehash(Capacity(expected));
   }
 
@@ -33,7 +66,7 @@ class ClassMap {
         keys_.push_back(key);
         entries_.push_back(init);
         inserted = true;
-        return entries_.back();
+        return entries_[entries_.size() - 1];
       }
       if (Traits::Equal(keys_[s], key)) {
         inserted = false;
@@ -51,20 +84,19 @@ class ClassMap {
     }
   }
 
-  // Hands over the keys and the entries, in insertion order, and empties
-  // the map, its table freed.
-  void Release(std::vector<Key>& keys, std::vector<Value>& entries) {
-    keys.swap(keys_);
-    entries.swap(entries_);
-    std::vector<Key>().swap(keys_);
-    std::vector<Value>().swap(entries_);
-    std::vector<uint32_t>().swap(slots_);
-    Rehash(16);
+  // Frees the table: the entries can still be read, no longer found.
+  void DropTable() { std::vector<uint32_t>().swap(slots_); }
+  // Frees everything.
+  void Free() {
+    DropTable();
+    keys_.free();
+    entries_.free();
   }
 
   size_t size() const { return entries_.size(); }
   const Key& key(size_t i) const { return keys_[i]; }
   Value& value(size_t i) { return entries_[i]; }
+  const Value& value(size_t i) const { return entries_[i]; }
 
  private:
   static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
@@ -76,6 +108,7 @@ class ClassMap {
   }
 
   void Rehash(size_t capacity) {
+    std::vector<uint32_t>().swap(slots_);  // the old table goes before the new one is made
     slots_.assign(capacity, kEmpty);
     size_t mask = capacity - 1;
     for (size_t e = 0; e < keys_.size(); ++e) {
@@ -86,8 +119,8 @@ class ClassMap {
   }
 
   std::vector<uint32_t> slots_;
-  std::vector<Key> keys_;
-  std::vector<Value> entries_;
+  BlockArray<Key> keys_;
+  BlockArray<Value> entries_;
 };
 
 inline uint64_t MixHash(uint64_t x) {

@@ -388,12 +388,15 @@ void ExchangeSortPasses(AnswerRows& rows, const std::function<void()>& keepServe
     }
   }
   if (rows.compact) {
-    int64_t value = 0;
-    u128 key = 0;
-    MoveRows(
-        order, server, [&](size_t at) { value = rows.values[at], key = rows.keys[at]; },
-        [&](size_t to, size_t from) { rows.values[to] = rows.values[from], rows.keys[to] = rows.keys[from]; },
-        [&](size_t at) { rows.values[at] = value, rows.keys[at] = key; });
+    // Gathered into new arrays: independent reads, where moving along the
+    // cycles waits on each one.
+    std::vector<int64_t> values(n);
+    for (size_t p = 0; p < n; ++p) values[p] = rows.values[order[p]];
+    rows.values.swap(values);
+    std::vector<int64_t>().swap(values);
+    std::vector<u128> keys(n);
+    for (size_t p = 0; p < n; ++p) keys[p] = rows.keys[order[p]];
+    rows.keys.swap(keys);
     return;
   }
   std::vector<double> spare(cols);

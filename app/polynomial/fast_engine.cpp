@@ -109,18 +109,26 @@ class ExactAnswer {
 template <class Row>
 class ExactAnswerOf : public ExactAnswer {
  public:
-  ExactAnswerOf(std::vector<u128> keys, std::vector<ExactClass<Row>> classes)
-      : keys_(std::move(keys)), classes_(std::move(classes)) {}
+  using Map = ClassMap<u128, ExactClass<Row>, PackedKeys::Traits>;
+  explicit ExactAnswerOf(Map classes) : classes_(std::move(classes)) { classes_.DropTable(); }
 
   void SortByRow(MarkPacer& marks) override {
-    // Sorting a large answer takes a while, with its marks and the window
-    // served; the rows are unique, so the order is fully defined.
+    // The classes whose sum is not 0, by their first row. Sorting a large
+    // answer takes a while, with its marks and the window served; the rows
+    // are unique, so the order is fully defined.
     struct Entry {
       Row row;
       uint32_t index;
     };
-    std::vector<Entry> entries(classes_.size());
-    for (size_t i = 0; i < classes_.size(); ++i) entries[i] = {classes_[i].row, static_cast<uint32_t>(i)};
+    size_t kept = 0;
+    for (size_t i = 0; i < classes_.size(); ++i) kept += classes_.value(i).sum != 0;
+    std::vector<Entry> entries;
+    entries.reserve(kept);
+    for (size_t i = 0; i < classes_.size(); ++i) {
+      if ((i & 0xFFFF) == 0) Poll(line::kCollectRow);
+      const ExactClass<Row>& c = classes_.value(i);
+      if (c.sum != 0) entries.push_back({c.row, static_cast<uint32_t>(i)});
+    }
     const double n = static_cast<double>(entries.size());
     const double expected = 1.5 * n * std::log2(n + 2) + 1;
     uint64_t comparisons = 0;
@@ -138,17 +146,17 @@ class ExactAnswerOf : public ExactAnswer {
   void MoveInto(AnswerRows& rows) override {
     const size_t n = order_.size();
     rows.values.resize(n);
-    for (size_t p = 0; p < n; ++p) rows.values[p] = classes_[order_[p]].sum;
-    std::vector<ExactClass<Row>>().swap(classes_);
     rows.keys.resize(n);
-    for (size_t p = 0; p < n; ++p) rows.keys[p] = keys_[order_[p]];
-    std::vector<u128>().swap(keys_);
+    for (size_t p = 0; p < n; ++p) {
+      rows.values[p] = classes_.value(order_[p]).sum;
+      rows.keys[p] = classes_.key(order_[p]);
+    }
+    classes_.Free();
     std::vector<uint32_t>().swap(order_);
   }
 
  private:
-  std::vector<u128> keys_;
-  std::vector<ExactClass<Row>> classes_;
+  Map classes_;
   std::vector<uint32_t> order_;  // by row, after SortByRow
 };
 
@@ -278,10 +286,14 @@ void FastEngine::ExactProduct(const Factors& in, const Codec& codec, MarkPacer& 
     }
     // The classes grow by a falling ratio when the same factor comes again
     // (and by at most the number of terms): room for the last step's ratio
-    // keeps the tables from being far larger than they need to be.
+    // keeps the tables from being far larger than they need to be. Products
+    // of different factors often collect far more than that ratio says (two
+    // saved answers of the same letters), so the room is at most four times
+    // the classes so far, and the table grows if it must.
     const double classes = static_cast<double>(current.size());
     const double terms = static_cast<double>(termKeys.size());
-    next.Reset(static_cast<size_t>(std::min(classes * terms, classes * growth + terms)));
+    const double room = std::min({classes * terms, classes * growth + terms, std::max(4 * classes, 65536.0)});
+    next.Reset(static_cast<size_t>(room));
     for (size_t e = 0; e < current.size(); ++e) {
       const Class c = current.value(e);
       const Key base = current.key(e);
@@ -300,32 +312,15 @@ void FastEngine::ExactProduct(const Factors& in, const Codec& codec, MarkPacer& 
     if (current.size()) growth = static_cast<double>(next.size()) / static_cast<double>(current.size());
     std::swap(current, next);
   }
-  next = Map();  // the last step's storage goes before the answer is kept
+  next.Free();  // the last step's storage goes before the answer is kept
   KeepClasses<Row>(current, codec, work);
 }
 
-// The classes whose sum is not 0, in the compact form.
+// The classes, kept as they are for the compact form.
 template <class Row, class Map>
-void FastEngine::KeepClasses(Map& classes, const PackedKeys& codec, int& work) {
-  std::vector<u128> keys;
-  std::vector<ExactClass<Row>> values;
-  classes.Release(keys, values);
-  size_t kept = 0;
-  for (size_t e = 0; e < values.size(); ++e) {
-    if (++work == kPollEvery) {
-      work = 0;
-      Poll(line::kExpandRow);
-    }
-    if (values[e].sum == 0) continue;
-    keys[kept] = keys[e];
-    values[kept++] = values[e];
-  }
-  keys.resize(kept);
-  values.resize(kept);
-  keys.shrink_to_fit();
-  values.shrink_to_fit();
+void FastEngine::KeepClasses(Map& classes, const PackedKeys& codec, int&) {
   packing_ = codec;
-  exact_ = std::make_unique<ExactAnswerOf<Row>>(std::move(keys), std::move(values));
+  exact_ = std::make_unique<ExactAnswerOf<Row>>(std::move(classes));
 }
 
 // The classes whose sum is not 0, as survivors in the general form.

@@ -14,24 +14,31 @@ std::string NumberText(double v);
 // NumberText added to the end of text.
 void AppendNumberText(std::string& text, double v);
 
-// The term text of a row (sign, magnitude, exponents of letters 1 to
-// letterCount): "+" when the sign is 1, else "-"; the coefficient unless it
-// is 1 in a term with letters; each letter with a non-zero exponent, followed
-// by the exponent unless it is 1. letter(k) spells letter k (1 = a); it is
+// The term text of a term: "+" when the sign is 1, else "-"; the
+// coefficient unless it is 1 in a term with letters; each letter with a
+// non-zero exponent, followed by the exponent unless it is 1. exponent(k)
+// gives the exponent of letter k and letter(k) spells it (1 = a); letter is
 // asked only for the letters the term shows.
-template <class Letter>
-void AppendTermText(std::string& text, const double* row, int letterCount, Letter&& letter) {
-  text += row[0] == 1 ? '+' : '-';
+template <class Exponent, class Letter>
+void AppendTermText(std::string& text, double sign, double magnitude, int letterCount, Exponent&& exponent,
+                    Letter&& letter) {
+  text += sign == 1 ? '+' : '-';
   bool constant = true;
-  for (int k = 1; k <= letterCount; ++k)
-    if (row[1 + k] != 0) constant = false;
-  if (constant || row[1] != 1) AppendNumberText(text, row[1]);
+  for (int k = 1; k <= letterCount && constant; ++k)
+    if (exponent(k) != 0) constant = false;
+  if (constant || magnitude != 1) AppendNumberText(text, magnitude);
   for (int k = 1; k <= letterCount; ++k) {
-    double e = row[1 + k];
+    const double e = exponent(k);
     if (e == 0) continue;
     text += letter(k);
     if (e != 1) AppendNumberText(text, e);
   }
+}
+
+// The same for a row: sign, magnitude, exponents of letters 1 to letterCount.
+template <class Letter>
+void AppendTermText(std::string& text, const double* row, int letterCount, Letter&& letter) {
+  AppendTermText(text, row[0], row[1], letterCount, [row](int k) { return row[1 + k]; }, letter);
 }
 
 // Whether a value read into column `column` of a term row (1 the sign, 2 the

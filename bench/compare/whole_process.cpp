@@ -147,13 +147,15 @@ void WriteRandomFiles() {
 
 int main(int argc, char** argv) {
   int rounds = 5;
-  std::string equation = TESSEL_EQUATION, polymul = TESSEL_POLYMUL;
+  std::string equation = TESSEL_EQUATION, polymul = TESSEL_POLYMUL, only;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--rounds") && i + 1 < argc) rounds = std::max(1, std::atoi(argv[++i]));
     else if (!std::strcmp(argv[i], "--equation") && i + 1 < argc) equation = argv[++i];
     else if (!std::strcmp(argv[i], "--polymul") && i + 1 < argc) polymul = argv[++i];
+    else if (!std::strcmp(argv[i], "--only") && i + 1 < argc) only = argv[++i];
     else {
-      std::fprintf(stderr, "usage: %s [--rounds N] [--equation PATH] [--polymul PATH]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--rounds N] [--equation PATH] [--polymul PATH] [--only TEXT]\n"
+                   "  --only TEXT  runs only the cases whose label holds TEXT\n", argv[0]);
       return 2;
     }
   }
@@ -181,7 +183,11 @@ int main(int argc, char** argv) {
   save(Product(4, 7, ""), "half3.txt");
   WriteRandomFiles();
 
-  const std::vector<Case> cases = Cases();
+  std::vector<Case> cases = Cases();
+  if (!only.empty())
+    cases.erase(std::remove_if(cases.begin(), cases.end(),
+                               [&](const Case& c) { return c.label.find(only) == std::string::npos; }),
+                cases.end());
   std::vector<std::string> inputs;
   for (size_t c = 0; c < cases.size(); ++c) {
     const std::string path = "dialogue" + std::to_string(c) + ".in";

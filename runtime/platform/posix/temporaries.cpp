@@ -17,8 +17,6 @@
 namespace platform {
 
 struct Temporary {
-  volatile sig_atomic_t used;
-  int fd;
   char name[PATH_MAX];
   char target[PATH_MAX];
 };
@@ -26,9 +24,18 @@ struct Temporary {
 namespace {
 
 // Every disk file the run-time can hold open, the registry store's and a few
-// more. Zero-filled until used, so the table costs no memory until then.
+// more. Zero-filled until used, so the table of names costs no memory until
+// then; whether a slot is used, and its file, are kept apart in a table of
+// their own, so that looking for a slot touches one page, not every name's.
 constexpr int kTemporaries = 272;
 Temporary table[kTemporaries];
+struct SlotState {
+  volatile sig_atomic_t used;
+  int fd;
+};
+SlotState states[kTemporaries];
+
+SlotState& StateOf(const Temporary* t) { return states[t - table]; }
 
 // How much of the target's name its temporary's name repeats: enough to
 // recognise it, short enough that the whole name stays within a folder
@@ -43,9 +50,9 @@ bool Alphanumeric(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= '
 Temporary* MakeTemporary(const std::string& folder, const std::string& base, const std::string& target, int& fd) {
   fd = -1;
   Temporary* t = nullptr;
-  for (Temporary& slot : table)
-    if (!slot.used) {
-      t = &slot;
+  for (int i = 0; i < kTemporaries; ++i)
+    if (!states[i].used) {
+      t = &table[i];
       break;
     }
   if (!t) {
@@ -60,13 +67,14 @@ Temporary* MakeTemporary(const std::string& folder, const std::string& base, con
     return nullptr;
   }
   std::memcpy(t->target, target.c_str(), target.size() + 1);
-  t->fd = -1;
+  SlotState& state = StateOf(t);
+  state.fd = -1;
   // Registered before the file exists: a signal from here on removes it.
-  t->used = 1;
+  state.used = 1;
   fd = FileFault(FileCall::Open) ? -1 : mkostemp(t->name, O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
     const int e = errno;
-    t->used = 0;
+    state.used = 0;
     errno = e;
     return nullptr;
   }
@@ -74,18 +82,18 @@ Temporary* MakeTemporary(const std::string& folder, const std::string& base, con
   // a process that cannot be asked whether it lives (on another machine of
   // a shared home, in another process namespace) still shows it so.
   flock(fd, LOCK_EX | LOCK_NB);
-  t->fd = fd;
+  state.fd = fd;
   return t;
 }
 
 Temporary* TemporaryOf(int fd) {
   if (fd < 0) return nullptr;
-  for (Temporary& slot : table)
-    if (slot.used && slot.fd == fd) return &slot;
+  for (int i = 0; i < kTemporaries; ++i)
+    if (states[i].used && states[i].fd == fd) return &table[i];
   return nullptr;
 }
 
-int TemporaryFd(const Temporary* t) { return t->fd; }
+int TemporaryFd(const Temporary* t) { return StateOf(t).fd; }
 const char* TemporaryName(const Temporary* t) { return t->name; }
 const char* TemporaryTarget(const Temporary* t) { return t->target; }
 
@@ -97,8 +105,9 @@ bool CommitTemporary(Temporary* t) {
 }
 
 void ForgetTemporary(Temporary* t) {
-  t->fd = -1;
-  t->used = 0;
+  SlotState& state = StateOf(t);
+  state.fd = -1;
+  state.used = 0;
 }
 
 void RemoveTemporary(Temporary* t) {
@@ -107,22 +116,22 @@ void RemoveTemporary(Temporary* t) {
 }
 
 bool AnyTemporary() {
-  for (const Temporary& slot : table)
-    if (slot.used) return true;
+  for (const SlotState& state : states)
+    if (state.used) return true;
   return false;
 }
 
 void RemoveAllTemporaries() {
-  for (Temporary& slot : table) {
-    if (!slot.used) continue;
-    if (slot.fd >= 0) close(slot.fd);
-    RemoveTemporary(&slot);
+  for (int i = 0; i < kTemporaries; ++i) {
+    if (!states[i].used) continue;
+    if (states[i].fd >= 0) close(states[i].fd);
+    RemoveTemporary(&table[i]);
   }
 }
 
 void RemoveTemporariesFromSignal() {
-  for (Temporary& slot : table)
-    if (slot.used) unlink(slot.name);
+  for (int i = 0; i < kTemporaries; ++i)
+    if (states[i].used) unlink(table[i].name);
 }
 
 void RemoveLeftovers(const std::string& folder, const std::string& base) {
