@@ -1,8 +1,8 @@
 // An open-addressing hash map from exponent keys to the state of a class of
-// rows with equal exponents. Entries keep their insertion order in blocks of
-// fixed size, which never move as the map grows: a large map does not hold
-// its old and its new storage at once, and the untouched end of the last
-// block costs no memory. The table holds indices into the entries.
+// rows with equal exponents. Keys and entries keep their insertion order in
+// blocks of fixed size, which never move as the map grows: a large map does
+// not hold its old and its new storage at once, and the untouched end of the
+// last block costs no memory. The table holds indices into the blocks.
 #pragma once
 
 #include <cstdint>
@@ -49,28 +49,30 @@ class ClassMap {
   // Empties the map for about `expected` entries, keeping storage for as
   // many as it held before (up to that many).
   void Reset(size_t expected) {
-    const size_t blocks = (expected + BlockArray<Key>::kBlock - 1) >> BlockArray<Key>::kShift;
-    keys_.clear(blocks);
-    entries_.clear(blocks);
+    records_.clear((expected + BlockArray<Record>::kBlock - 1) >> BlockArray<Record>::kShift);
     Rehash(Capacity(expected));
   }
 
   // The entry for the key, created with init when absent; inserted tells which.
   Value& Find(const Key& key, const Value& init, bool& inserted) {
-    if ((entries_.size() + 1) * 2 > slots_.size()) Rehash(slots_.size() * 2);
+    return Find(key, Traits::Hash(key), init, inserted);
+  }
+  // The same, with the key's hash given.
+  Value& Find(const Key& key, uint64_t hash, const Value& init, bool& inserted) {
+    if ((records_.size() + 1) * 2 > slots_.size()) Rehash(slots_.size() * 2);
     size_t mask = slots_.size() - 1;
-    for (size_t i = Traits::Hash(key) & mask;; i = (i + 1) & mask) {
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
       uint32_t s = slots_[i];
       if (s == kEmpty) {
-        slots_[i] = static_cast<uint32_t>(entries_.size());
-        keys_.push_back(key);
-        entries_.push_back(init);
+        slots_[i] = static_cast<uint32_t>(records_.size());
+        records_.push_back(Record{key, init});
         inserted = true;
-        return entries_[entries_.size() - 1];
+        return records_[records_.size() - 1].value;
       }
-      if (Traits::Equal(keys_[s], key)) {
+      Record& r = records_[s];
+      if (Traits::Equal(r.key, key)) {
         inserted = false;
-        return entries_[s];
+        return r.value;
       }
     }
   }
@@ -80,8 +82,17 @@ class ClassMap {
     for (size_t i = Traits::Hash(key) & mask;; i = (i + 1) & mask) {
       uint32_t s = slots_[i];
       if (s == kEmpty) return nullptr;
-      if (Traits::Equal(keys_[s], key)) return &entries_[s];
+      if (Traits::Equal(records_[s].key, key)) return &records_[s].value;
     }
+  }
+
+  // Hints for a key that Find will be asked for soon: first its place in
+  // the table, then (once that is at hand) the entry it holds, so that a
+  // run of finds waits for memory once instead of once each.
+  void PrefetchSlot(uint64_t hash) const { __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]); }
+  void PrefetchEntry(uint64_t hash) const {
+    const uint32_t s = slots_[hash & (slots_.size() - 1)];
+    if (s != kEmpty && s < records_.size()) __builtin_prefetch(&records_[s]);
   }
 
   // Frees the table: the entries can still be read, no longer found.
@@ -89,17 +100,23 @@ class ClassMap {
   // Frees everything.
   void Free() {
     DropTable();
-    keys_.free();
-    entries_.free();
+    records_.free();
   }
 
-  size_t size() const { return entries_.size(); }
-  const Key& key(size_t i) const { return keys_[i]; }
-  Value& value(size_t i) { return entries_[i]; }
-  const Value& value(size_t i) const { return entries_[i]; }
+  size_t size() const { return records_.size(); }
+  const Key& key(size_t i) const { return records_[i].key; }
+  Value& value(size_t i) { return records_[i].value; }
+  const Value& value(size_t i) const { return records_[i].value; }
 
  private:
   static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
+
+  // A key and its entry side by side: a find that meets the key has the
+  // entry at hand.
+  struct Record {
+    Key key;
+    Value value;
+  };
 
   static size_t Capacity(size_t expected) {
     size_t c = 16;
@@ -111,16 +128,15 @@ class ClassMap {
     std::vector<uint32_t>().swap(slots_);  // the old table goes before the new one is made
     slots_.assign(capacity, kEmpty);
     size_t mask = capacity - 1;
-    for (size_t e = 0; e < keys_.size(); ++e) {
-      size_t i = Traits::Hash(keys_[e]) & mask;
+    for (size_t e = 0; e < records_.size(); ++e) {
+      size_t i = Traits::Hash(records_[e].key) & mask;
       while (slots_[i] != kEmpty) i = (i + 1) & mask;
       slots_[i] = static_cast<uint32_t>(e);
     }
   }
 
   std::vector<uint32_t> slots_;
-  BlockArray<Key> keys_;
-  BlockArray<Value> entries_;
+  BlockArray<Record> records_;
 };
 
 inline uint64_t MixHash(uint64_t x) {

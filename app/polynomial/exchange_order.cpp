@@ -69,12 +69,16 @@ class Fenwick {
 // compare equal.
 template <class Key>
 uint32_t RankBySorting(const std::vector<Key>& keys, std::vector<Pos>& ranks) {
-  std::vector<Key> distinct = keys;
-  std::sort(distinct.begin(), distinct.end());
-  distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
-  for (size_t p = 0; p < keys.size(); ++p)
-    ranks[p] = static_cast<Pos>(std::lower_bound(distinct.begin(), distinct.end(), keys[p]) - distinct.begin());
-  return static_cast<uint32_t>(distinct.size());
+  std::vector<std::pair<Key, Pos>> sorted(keys.size());
+  for (size_t r = 0; r < keys.size(); ++r) sorted[r] = {keys[r], static_cast<Pos>(r)};
+  std::sort(sorted.begin(), sorted.end(),
+            [](const std::pair<Key, Pos>& a, const std::pair<Key, Pos>& b) { return a.first < b.first; });
+  uint32_t rank = 0;
+  for (size_t i = 0; i < sorted.size(); ++i) {
+    if (i > 0 && !(sorted[i].first == sorted[i - 1].first)) ++rank;
+    ranks[sorted[i].second] = rank;
+  }
+  return sorted.empty() ? 0 : rank + 1;
 }
 
 // Ranks of keys that are small whole numbers: the numbers themselves (ranks
@@ -119,13 +123,15 @@ class RunOrder {
  private:
   static constexpr size_t kTooMany = ~size_t{0};
 
-  // The run lives in a ring of 2k slots, from `first` for s slots, so that a
-  // rotation moves its shorter end across the free slots.
+  // The run lives in a ring of at least 2k slots (a power of two), from
+  // `first` for s slots, so that a rotation moves its shorter end across the
+  // free slots.
   size_t Forward(Pos* rotations, const Pos* items, size_t k, Pos* out, size_t budget) {
-    const size_t cap = 2 * k;
-    ring_.resize(cap);
+    size_t cap = 2;
+    while (cap < 2 * k) cap *= 2;
+    if (ring_.size() < cap) ring_.resize(cap);
     Pos* ring = ring_.data();
-    auto wrap = [cap](size_t i) { return i >= cap ? i - cap : i; };  // i < 2 cap
+    auto wrap = [mask = cap - 1](size_t i) { return i & mask; };
     size_t first = 0, moves = 0;
     for (Pos s = 1; s <= k; ++s) {
       ring[wrap(first + s - 1)] = items[s - 1];
@@ -306,6 +312,64 @@ void Fields(const AnswerRows& rows, size_t letter, Out* out) {
   }
 }
 
+// The exponents of compact rows whose field is 8 bits or narrower, taken out
+// several letters at a time in the order the passes ask for them: one read
+// of the packed keys serves kGroup passes.
+class NarrowFields {
+ public:
+  NarrowFields(const AnswerRows& rows, const std::vector<int>& columns) : rows_(rows) {
+    if (!rows.compact) return;
+    for (int c : columns) {
+      const size_t letter = static_cast<size_t>(c - 2);
+      const int width = rows.packing.width[letter];
+      if (width > 0 && width <= 8) letters_.push_back(letter);
+    }
+  }
+
+  const std::vector<uint8_t>& Of(size_t letter) {
+    for (size_t j = 0; j < held_.size(); ++j)
+      if (held_[j] == letter) return fields_[j];
+    // This letter and the next ones the passes will ask for.
+    const size_t from = static_cast<size_t>(std::find(letters_.begin(), letters_.end(), letter) - letters_.begin());
+    held_.assign(letters_.begin() + static_cast<std::ptrdiff_t>(from),
+                 letters_.begin() + static_cast<std::ptrdiff_t>(std::min(from + kGroup, letters_.size())));
+    const size_t n = rows_.keys.size(), g = held_.size();
+    fields_.resize(g);
+    // Each field is read from the 64-bit half that holds it, or from the
+    // whole key when it crosses bit 64.
+    int shift[kGroup], half[kGroup];
+    uint64_t mask[kGroup];
+    bool crossing = false;
+    for (size_t j = 0; j < g; ++j) {
+      fields_[j].resize(n);
+      const int at = rows_.packing.shift[held_[j]], width = rows_.packing.width[held_[j]];
+      half[j] = at >= 64 ? 1 : 0;
+      shift[j] = at - 64 * half[j];
+      mask[j] = (uint64_t{1} << width) - 1;
+      if (at < 64 && at + width > 64) crossing = true;
+    }
+    const u128* keys = rows_.keys.data();
+    if (crossing) {
+      for (size_t r = 0; r < n; ++r)
+        for (size_t j = 0; j < g; ++j)
+          fields_[j][r] = static_cast<uint8_t>(static_cast<uint64_t>(keys[r] >> (shift[j] + 64 * half[j])) & mask[j]);
+    } else {
+      for (size_t r = 0; r < n; ++r) {
+        const uint64_t words[2] = {static_cast<uint64_t>(keys[r]), static_cast<uint64_t>(keys[r] >> 64)};
+        for (size_t j = 0; j < g; ++j) fields_[j][r] = static_cast<uint8_t>((words[half[j]] >> shift[j]) & mask[j]);
+      }
+    }
+    return fields_[0];
+  }
+
+ private:
+  static constexpr size_t kGroup = 4;
+  const AnswerRows& rows_;
+  std::vector<size_t> letters_;  // the narrow letters, in the passes' order
+  std::vector<size_t> held_;
+  std::vector<std::vector<uint8_t>> fields_;
+};
+
 // Position p takes row order[p]: the rows move in place along the cycles of
 // the permutation, each cycle through one spare row.
 template <class Save, class Move, class Restore>
@@ -341,10 +405,12 @@ void ExchangeSortPasses(AnswerRows& rows, const std::function<void()>& keepServe
   for (size_t p = 0; p < n; ++p) order[p] = static_cast<Pos>(p);
   {
     // Each pass ranks one column of the rows, read straight through.
-    std::vector<Pos> ranks(n);
+    const std::vector<int> columns = OrderingColumns(rows.letterCount);
+    NarrowFields narrowFields(rows, columns);
+    std::vector<Pos> ranks;
     std::vector<uint8_t> narrow;
     ExchangePass pass;
-    for (int c : OrderingColumns(rows.letterCount)) {
+    for (int c : columns) {
       uint32_t count = 0;
       if (rows.compact) {
         // The exponents themselves are the ranks, when their field is narrow.
@@ -352,11 +418,10 @@ void ExchangeSortPasses(AnswerRows& rows, const std::function<void()>& keepServe
         const int width = rows.packing.width[letter];
         if (width == 0) continue;  // the letter's exponents are all 0: nothing moves
         if (width <= 8) {
-          narrow.resize(n);
-          Fields(rows, letter, narrow.data());
-          pass.Run(order, narrow, 1u << width, server);
+          pass.Run(order, narrowFields.Of(letter), 1u << width, server);
           continue;
         }
+        ranks.resize(n);
         if (width <= 16) {
           Fields(rows, letter, ranks.data());
           count = 1u << width;
@@ -366,6 +431,7 @@ void ExchangeSortPasses(AnswerRows& rows, const std::function<void()>& keepServe
           count = RankBySorting(column, ranks);
         }
       } else {
+        ranks.resize(n);
         std::vector<double> column(n);
         const double* cells = rows.cells.data() + c;
         for (size_t r = 0; r < n; ++r) column[r] = cells[r * cols];

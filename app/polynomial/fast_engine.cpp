@@ -294,6 +294,29 @@ void FastEngine::ExactProduct(const Factors& in, const Codec& codec, MarkPacer& 
     const double terms = static_cast<double>(termKeys.size());
     const double room = std::min({classes * terms, classes * growth + terms, std::max(4 * classes, 65536.0)});
     next.Reset(static_cast<size_t>(room));
+    // The products go to the table in batches: their hashes first, with the
+    // table's memory asked for ahead, then the finds. The sums are exact and
+    // the first row is a minimum, so the order of the finds changes nothing.
+    struct Product {
+      Key key;
+      uint64_t hash;
+      Row row;
+      int64_t value;
+    };
+    constexpr size_t kBatch = 32, kAhead = 8;
+    std::vector<Product> batch;
+    batch.reserve(kBatch);
+    auto flush = [&] {
+      for (const Product& p : batch) next.PrefetchSlot(p.hash);
+      for (size_t j = 0; j < batch.size(); ++j) {
+        if (j + kAhead < batch.size()) next.PrefetchEntry(batch[j + kAhead].hash);
+        const Product& p = batch[j];
+        Class& n = next.Find(p.key, p.hash, Class{0, p.row}, inserted);
+        n.sum += p.value;
+        if (p.row < n.row) n.row = p.row;
+      }
+      batch.clear();
+    };
     for (size_t e = 0; e < current.size(); ++e) {
       const Class c = current.value(e);
       const Key base = current.key(e);
@@ -303,12 +326,12 @@ void FastEngine::ExactProduct(const Factors& in, const Codec& codec, MarkPacer& 
           Poll(line::kExpandRow);
           marks.Progress((static_cast<double>(step) + static_cast<double>(e) / current.size()) / steps);
         }
-        const Row row = c.row * radix + termIndex[t];
-        Class& n = next.Find(codec.Add(base, termKeys[t]), Class{0, row}, inserted);
-        n.sum += c.sum * termValues[t];
-        if (row < n.row) n.row = row;
+        const Key key = codec.Add(base, termKeys[t]);
+        batch.push_back({key, Codec::Traits::Hash(key), c.row * radix + termIndex[t], c.sum * termValues[t]});
+        if (batch.size() == kBatch) flush();
       }
     }
+    flush();
     if (current.size()) growth = static_cast<double>(next.size()) / static_cast<double>(current.size());
     std::swap(current, next);
   }

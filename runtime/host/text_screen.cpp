@@ -97,7 +97,7 @@ namespace {
 // True when byte `last` of the text starting at a character boundary is a
 // lead byte, judged by walking the characters from the start.
 bool EndsInLead(const char* p, size_t last) {
-  size_t i = 0;
+  size_t i = platform::AsciiPrefix(p, last);
   while (i < last) i += platform::IsLeadByte(static_cast<unsigned char>(p[i])) ? 2 : 1;
   return i == last && platform::IsLeadByte(static_cast<unsigned char>(p[last]));
 }
@@ -108,7 +108,7 @@ namespace {
 // cell, so where each lands follows from its place in the run.
 bool SingleWidth(const char* p, size_t length) {
   const auto* b = reinterpret_cast<const unsigned char*>(p);
-  for (size_t i = 0; i < length; ++i)
+  for (size_t i = platform::AsciiPrefix(p, length); i < length; ++i)
     if (platform::IsLeadByte(b[i])) return false;
   return true;
 }
@@ -212,10 +212,19 @@ void TextScreen::WriteRun(const char* p, size_t length) {
 }
 
 bool TextScreen::Write(const char* bytes, size_t length) {
-  size_t start = 0;
+  // The next line feed and carriage return at or after a place, found by
+  // the library's search and kept until passed.
+  auto next = [&](char c, size_t from) {
+    const void* at = std::memchr(bytes + from, c, length - from);
+    return at ? static_cast<size_t>(static_cast<const char*>(at) - bytes) : length;
+  };
+  size_t start = 0, lf = next('\n', 0), cr = next('\r', 0);
   for (size_t i = 0; i < length; ++i) {
+    if (lf < i) lf = next('\n', i);
+    if (cr < i) cr = next('\r', i);
+    i = std::min(lf, cr);
+    if (i == length) break;
     char c = bytes[i];
-    if (c != '\n' && c != '\r') continue;
     if (i > start) WriteRun(bytes + start, i - start);
     start = i + 1;
     if (observer_) observer_(&bytes[i], 1);

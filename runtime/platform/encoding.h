@@ -2,6 +2,9 @@
 // printing text, typed text, file names, the clipboard, the registry store.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
+
 #include <string>
 #include <string_view>
 
@@ -36,5 +39,19 @@ std::string Utf8ToCp932(std::string_view utf8);
 
 // True for a Shift-JIS lead byte (0x81 to 0x9F, 0xE0 to 0xFC).
 inline bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+// The number of bytes before the first one of 0x80 or more (length when
+// there is none): text is mostly ASCII, which is passed over eight bytes at
+// a time.
+inline size_t AsciiPrefix(const char* p, size_t length) {
+  size_t i = 0;
+  for (; i + 8 <= length; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, p + i, sizeof word);
+    if (word & 0x8080808080808080ull) break;
+  }
+  while (i < length && static_cast<unsigned char>(p[i]) < 0x80) ++i;
+  return i;
+}
 
 }  // namespace platform

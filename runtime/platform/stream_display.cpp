@@ -73,7 +73,7 @@ class StreamDisplay : public Display {
         const std::string utf8 = toUtf8_.Convert(std::string_view(bytes + i, j - i));
         Emit(utf8.data(), utf8.size());
       } else {
-        while (j < length && b[j] < 0x80) ++j;
+        j += AsciiPrefix(bytes + j, length - j);
         Emit(bytes + i, j - i);
       }
       i = j;

@@ -107,8 +107,10 @@ TEST(ExchangeOrder, CompactRowsMatchTheLiteralPasses) {
     rows.letterCount = 4;
     const std::vector<int> widths = {round % 5 == 0 ? 0 : 3, 9 + round % 8, 40, 2 + round % 7};
     // The third field sits below bit 64, straddles it widely, or ends one or
-    // two bits past it.
-    int shift = round % 3 == 0 ? 30 : round % 3 == 1 ? 0 : 65 + round % 2 - widths[2] - widths[1] - widths[0];
+    // two bits past it; or the narrow fourth field crosses it.
+    const int before = widths[2] + widths[1] + widths[0];
+    const int shifts[] = {30, 0, 65 + round % 2 - before, 62 + round % 2 - before};
+    int shift = shifts[round % 4];
     for (int w : widths) {
       rows.packing.shift.push_back(shift);
       rows.packing.width.push_back(w);
