@@ -42,7 +42,8 @@ fuzz: deps
 	@cmake --build build-fuzz -j $(JOBS)
 	@bash tests/fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
 
-bench: deps
+bench:
+	@bash .ci/deps bench
 	@cmake --preset bench >/dev/null
 	@cmake --build build-bench -j $(JOBS)
 	@for b in build-bench/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done

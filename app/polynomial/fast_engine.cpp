@@ -44,8 +44,12 @@ void Poll(int16_t line) { basic::Stmt(line); }
 struct PackedKeys : ExponentPacking {
   using Key = u128;
   struct Traits {
+    // One multiplication folds both halves; its high half, where every bit
+    // of the key has an effect, is brought down to the bits the table uses.
     static uint64_t Hash(u128 k) {
-      return MixHash(static_cast<uint64_t>(k) ^ MixHash(static_cast<uint64_t>(k >> 64)));
+      const u128 product = static_cast<u128>(static_cast<uint64_t>(k) ^ (static_cast<uint64_t>(k >> 64) * 0xc2b2ae3d27d4eb4full)) *
+                           0x9e3779b97f4a7c15ull;
+      return static_cast<uint64_t>(product >> 64) ^ static_cast<uint64_t>(product);
     }
     static bool Equal(u128 a, u128 b) { return a == b; }
   };
@@ -303,7 +307,9 @@ void FastEngine::ExactProduct(const Factors& in, const Codec& codec, MarkPacer& 
       Row row;
       int64_t value;
     };
+    // A table that stays in the cache is faster without.
     constexpr size_t kBatch = 32, kAhead = 8;
+    const bool batched = room > 65536;
     std::vector<Product> batch;
     batch.reserve(kBatch);
     auto flush = [&] {
@@ -327,7 +333,14 @@ void FastEngine::ExactProduct(const Factors& in, const Codec& codec, MarkPacer& 
           marks.Progress((static_cast<double>(step) + static_cast<double>(e) / current.size()) / steps);
         }
         const Key key = codec.Add(base, termKeys[t]);
-        batch.push_back({key, Codec::Traits::Hash(key), c.row * radix + termIndex[t], c.sum * termValues[t]});
+        const Row row = c.row * radix + termIndex[t];
+        if (!batched) {
+          Class& n = next.Find(key, Class{0, row}, inserted);
+          n.sum += c.sum * termValues[t];
+          if (row < n.row) n.row = row;
+          continue;
+        }
+        batch.push_back({key, Codec::Traits::Hash(key), row, c.sum * termValues[t]});
         if (batch.size() == kBatch) flush();
       }
     }

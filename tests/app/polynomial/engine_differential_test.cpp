@@ -142,6 +142,46 @@ TEST_P(RandomExpressions, AgreeWithTheReference) {
 
 INSTANTIATE_TEST_SUITE_P(Seeds, RandomExpressions, ::testing::Values(20261208u, 1u, 77u, 4099u));
 
+// Factors as polymul reads them from saved files: two to four files over 1
+// to 26 letters, with exponents up to 200,000 or below 5. The terms take
+// their monomials from a small pool, so that products meet in classes, merge
+// and cancel; a few have the coefficient 0.
+class RandomFiles : public RuntimeTest, public ::testing::WithParamInterface<uint32_t> {};
+
+TEST_P(RandomFiles, AgreeWithTheReference) {
+  std::mt19937 rng(GetParam());
+  auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<uint32_t>(n)); };
+  const int kLetters[] = {1, 2, 3, 9, 26};
+  for (int i = 0; i < kPerShard / 4; ++i) {
+    Factors f;
+    const int files = 2 + pick(3), letters = kLetters[pick(5)];
+    const int most = pick(2) ? 200000 : 4;
+    f.factorCount = files;
+    f.letterCount = static_cast<float>(letters);
+    f.tableColumns = letters + 2;
+    std::vector<std::vector<double>> pool(2 + pick(6));
+    for (auto& monomial : pool)
+      for (int k = 0; k < letters; ++k) monomial.push_back(pick(3) ? 0 : pick(most + 1));
+    double rows = 1;
+    for (int file = 0; file < files; ++file) {
+      const int terms = 1 + pick(rows > 40 ? 3 : 12);
+      rows *= terms;
+      f.terms.emplace_back();
+      for (int t = 0; t < terms; ++t) {
+        std::vector<double> term = {pick(2) ? 1.0 : -1.0, pick(25) ? 1.0 + pick(999) : 0.0};
+        const auto& monomial = pool[static_cast<size_t>(pick(static_cast<int>(pool.size())))];
+        term.insert(term.end(), monomial.begin(), monomial.end());
+        f.terms.back().push_back(term);
+      }
+    }
+    const std::string what = "seed " + std::to_string(GetParam()) + " case " + std::to_string(i);
+    ExpectSame(RunFactors(host, f, false), RunFactors(host, f, true), what);
+    if (HasFailure()) return;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, RandomFiles, ::testing::Values(3u, 25u));
+
 TEST_F(EngineDifferential, HardCases) {
   const char* cases[] = {
       "(a-a+b)(a+b)",
