@@ -44,6 +44,7 @@ void AnswerOutput::FormatAnswer(AnswerRows rows) {
   termText_.clear();
   termEnds_.clear();
   termEnds_.reserve(rows_.count());
+  termText_.reserve(rows_.count() * 12);  // a guess that spares most of the regrowth
   // Each letter is spelled from the letter table when a term first shows it.
   std::vector<std::string> spelled(static_cast<size_t>(rows_.letters()));
   std::vector<char> known(spelled.size(), 0);

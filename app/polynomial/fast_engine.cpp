@@ -40,21 +40,32 @@ constexpr int kPollEvery = 1 << 12;
 // Keeps the window served during long work.
 void Poll(int16_t line) { basic::Stmt(line); }
 
-// Exponent vectors packed into one integer (see ExponentPacking).
-struct PackedKeys : ExponentPacking {
-  using Key = u128;
+// Exponent vectors packed into one integer (see ExponentPacking): 64 bits
+// when the fields fit in them, which halves the work and the room of a key.
+template <class K>
+struct PackedKeysOf : ExponentPacking {
+  using Key = K;
   struct Traits {
-    // One multiplication folds both halves; its high half, where every bit
-    // of the key has an effect, is brought down to the bits the table uses.
-    static uint64_t Hash(u128 k) {
-      const u128 product = static_cast<u128>(static_cast<uint64_t>(k) ^ (static_cast<uint64_t>(k >> 64) * 0xc2b2ae3d27d4eb4full)) *
-                           0x9e3779b97f4a7c15ull;
+    // One multiplication folds the key; its high half, where every bit of
+    // the key has an effect, is brought down to the bits the table uses.
+    static uint64_t Hash(K k) {
+      uint64_t folded = static_cast<uint64_t>(k);
+      if constexpr (sizeof(K) > 8) folded ^= static_cast<uint64_t>(k >> 64) * 0xc2b2ae3d27d4eb4full;
+      const u128 product = static_cast<u128>(folded) * 0x9e3779b97f4a7c15ull;
       return static_cast<uint64_t>(product >> 64) ^ static_cast<uint64_t>(product);
     }
-    static bool Equal(u128 a, u128 b) { return a == b; }
+    static bool Equal(K a, K b) { return a == b; }
   };
+  Key Make(const double* exps) const { return static_cast<K>(ExponentPacking::Make(exps)); }
   Key Add(Key a, Key b) const { return a + b; }
+  // Whether every field fits in a key of this width.
+  bool Fits() const {
+    int bits = 0;
+    for (int w : width) bits += w;
+    return bits <= static_cast<int>(8 * sizeof(K));
+  }
 };
+using PackedKeys = PackedKeysOf<u128>;
 
 // Exponent vectors as they are, compared as numbers.
 struct WideKeys {
@@ -110,10 +121,10 @@ class ExactAnswer {
   virtual void MoveInto(AnswerRows& rows) = 0;
 };
 
-template <class Row>
+template <class Key, class Row>
 class ExactAnswerOf : public ExactAnswer {
  public:
-  using Map = ClassMap<u128, ExactClass<Row>, PackedKeys::Traits>;
+  using Map = ClassMap<Key, ExactClass<Row>, typename PackedKeysOf<Key>::Traits>;
   explicit ExactAnswerOf(Map classes) : classes_(std::move(classes)) { classes_.DropTable(); }
 
   void SortByRow(MarkPacer& marks) override {
@@ -153,7 +164,7 @@ class ExactAnswerOf : public ExactAnswer {
     rows.keys.resize(n);
     for (size_t p = 0; p < n; ++p) {
       rows.values[p] = classes_.value(order_[p]).sum;
-      rows.keys[p] = classes_.key(order_[p]);
+      rows.keys[p] = static_cast<u128>(classes_.key(order_[p]));
     }
     classes_.Free();
     std::vector<uint32_t>().swap(order_);
@@ -177,8 +188,8 @@ class FastEngine : public Engine {
   bool Packable(const Factors& in, PackedKeys& codec) const;
   template <class Codec, class Row>
   void ExactProduct(const Factors& in, const Codec& codec, MarkPacer& marks);
-  template <class Row, class Map>
-  void KeepClasses(Map& classes, const PackedKeys& codec, int& work);
+  template <class Row, class Map, class K>
+  void KeepClasses(Map& classes, const PackedKeysOf<K>& codec, int& work);
   template <class Row, class Map>
   void KeepClasses(Map& classes, const WideKeys& codec, int& work);
   template <class Codec>
@@ -353,10 +364,10 @@ void FastEngine::ExactProduct(const Factors& in, const Codec& codec, MarkPacer& 
 }
 
 // The classes, kept as they are for the compact form.
-template <class Row, class Map>
-void FastEngine::KeepClasses(Map& classes, const PackedKeys& codec, int&) {
+template <class Row, class Map, class K>
+void FastEngine::KeepClasses(Map& classes, const PackedKeysOf<K>& codec, int&) {
   packing_ = codec;
-  exact_ = std::make_unique<ExactAnswerOf<Row>>(std::move(classes));
+  exact_ = std::make_unique<ExactAnswerOf<K, Row>>(std::move(classes));
 }
 
 // The classes whose sum is not 0, as survivors in the general form.
@@ -492,7 +503,11 @@ ExpandResult FastEngine::Expand(const Factors& in, ProgressOutput& out) {
   if (rowCount_ > 0) {
     CheckTermColumns(in);
     if (ExactRegime(in) && in.merges()) {
-      if (pack && rowCount_ < 1.8e19) ExactProduct<PackedKeys, uint64_t>(in, packed, marks);
+      const bool fewRows = rowCount_ < 1.8e19;  // every row index below 2^64
+      PackedKeysOf<uint64_t> narrow;
+      static_cast<ExponentPacking&>(narrow) = packed;
+      if (pack && fewRows && narrow.Fits()) ExactProduct<PackedKeysOf<uint64_t>, uint64_t>(in, narrow, marks);
+      else if (pack && fewRows) ExactProduct<PackedKeys, uint64_t>(in, packed, marks);
       else if (pack) ExactProduct<PackedKeys, u128>(in, packed, marks);
       else ExactProduct<WideKeys, u128>(in, wide, marks);
       unordered_ = true;

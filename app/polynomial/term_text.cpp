@@ -1,14 +1,26 @@
 #include "app/polynomial/term_text.h"
 
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 
 #include "runtime/core/number_format.h"
 
 namespace poly {
 
 // The sign position of STR$ is a blank or a minus, and either is left out.
+// A whole number of at most 15 digits is written as its digits, as STR$
+// writes it; the digits are made here at once, the common case of
+// exponents and coefficients.
 void AppendNumberText(std::string& text, double v) {
-  rt::AppendNumber(text, std::fabs(v), rt::Precision::Double, rt::kSignNegative);
+  const double a = std::fabs(v);
+  if (a < 1e15 && a == std::floor(a)) {
+    char digits[20];
+    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, static_cast<int64_t>(a));
+    text.append(digits, end);
+    return;
+  }
+  rt::AppendNumber(text, a, rt::Precision::Double, rt::kSignNegative);
 }
 
 std::string NumberText(double v) {

@@ -5,6 +5,7 @@
 #include "app/polynomial/mark_pacer.h"
 
 #include "engine_harness.h"
+#include "runtime/core/number_format.h"
 #include "runtime/core/test_host.h"
 
 namespace poly::test {
@@ -216,6 +217,14 @@ TEST(TermText, Forms) {
   EXPECT_EQ(text({1, 0.5, 1.5, 0}), "+.5a1.5");
   EXPECT_EQ(text({1, 1e16, 1, 0}), "+1D+016a");
   EXPECT_EQ(NumberText(123456789012345), "123456789012345");
+  // Whole numbers on either side of the 15 digits written as they are read
+  // the same as STR$ without its sign position.
+  for (double v : {0.0, -0.0, 1.0, 9.0, 10.0, -7.0, 999999999999999.0, 1e15, 1e15 + 2, 9007199254740992.0, 2.5}) {
+    std::string str;
+    rt::AppendNumber(str, std::fabs(v), rt::Precision::Double, rt::kSignNegative);
+    EXPECT_EQ(NumberText(v), str) << v;
+  }
+  EXPECT_EQ(NumberText(1e15), "1D+015");
 }
 
 }  // namespace
