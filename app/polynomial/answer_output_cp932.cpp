@@ -58,14 +58,14 @@ void AnswerOutput::FormatAnswer(AnswerRows rows) {
   };
   const int letterCount = rows_.letters();
   if (rows_.compact) {
-    // The exponents unpacked once a term; the coefficient is whole and signed.
-    std::vector<double> exps(static_cast<size_t>(letterCount));
+    // Whole coefficients and exponents, read from the packed fields.
+    const ExponentPacking& packing = rows_.packing;
     for (size_t i = 0; i < rows_.count(); ++i) {
       Stmt(5030);
       const int64_t v = rows_.values[i];
-      rows_.packing.Exps(rows_.keys[i], exps.data());
-      AppendTermText(termText_, v > 0 ? 1.0 : -1.0, static_cast<double>(v > 0 ? v : -v), letterCount,
-                     [&](int k) { return exps[static_cast<size_t>(k - 1)]; }, letter);
+      const u128 key = rows_.keys[i];
+      AppendTermText(termText_, v > 0 ? 1.0 : -1.0, static_cast<uint64_t>(v > 0 ? v : -v), letterCount,
+                     [&](int k) { return packing.Field(key, static_cast<size_t>(k - 1)); }, letter);
       termEnds_.push_back(termText_.size());
     }
   } else {

@@ -23,6 +23,16 @@ void AppendNumberText(std::string& text, double v) {
   rt::AppendNumber(text, a, rt::Precision::Double, rt::kSignNegative);
 }
 
+void AppendNumberText(std::string& text, uint64_t v) {
+  if (v < 1000000000000000u) {
+    char digits[20];
+    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, v);
+    text.append(digits, end);
+    return;
+  }
+  AppendNumberText(text, static_cast<double>(v));
+}
+
 std::string NumberText(double v) {
   std::string text;
   AppendNumberText(text, v);

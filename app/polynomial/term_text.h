@@ -2,6 +2,7 @@
 // and the normal-form file show it.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -13,14 +14,17 @@ std::string NumberText(double v);
 
 // NumberText added to the end of text.
 void AppendNumberText(std::string& text, double v);
+// The same for a whole number held exactly: the text of the double it
+// stands for.
+void AppendNumberText(std::string& text, uint64_t v);
 
 // The term text of a term: "+" when the sign is 1, else "-"; the
 // coefficient unless it is 1 in a term with letters; each letter with a
 // non-zero exponent, followed by the exponent unless it is 1. exponent(k)
 // gives the exponent of letter k and letter(k) spells it (1 = a); letter is
 // asked only for the letters the term shows.
-template <class Exponent, class Letter>
-void AppendTermText(std::string& text, double sign, double magnitude, int letterCount, Exponent&& exponent,
+template <class Magnitude, class Exponent, class Letter>
+void AppendTermText(std::string& text, double sign, Magnitude magnitude, int letterCount, Exponent&& exponent,
                     Letter&& letter) {
   text += sign == 1 ? '+' : '-';
   bool constant = true;
@@ -28,7 +32,7 @@ void AppendTermText(std::string& text, double sign, double magnitude, int letter
     if (exponent(k) != 0) constant = false;
   if (constant || magnitude != 1) AppendNumberText(text, magnitude);
   for (int k = 1; k <= letterCount; ++k) {
-    const double e = exponent(k);
+    const auto e = exponent(k);
     if (e == 0) continue;
     text += letter(k);
     if (e != 1) AppendNumberText(text, e);

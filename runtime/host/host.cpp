@@ -337,7 +337,7 @@ bool Host::PollHost() {
     if (!queue_.Get(m)) return false;
     if (!PreTranslate(m)) Dispatch(m);
   }
-  if (display_) display_->Present();
+  if (display_) display_->PresentWhileBusy();
   return true;
 }
 

@@ -88,6 +88,9 @@ class Display {
   virtual void TextDrawn(const char* /*bytes*/, size_t /*length*/) {}
   // Shows the current state of the screen.
   virtual void Present() {}
+  // The same while the program is at work and nobody waits on it: a display
+  // may let a moment's output gather first.
+  virtual void PresentWhileBusy() { Present(); }
   virtual void SetTitle(const std::string& /*cp932*/) {}
   // The form's position and client size in pixels, and its font (a face
   // name, "FixedSys" for the display's fixed-pitch Japanese font, and the

@@ -10,6 +10,7 @@
 //   written as LF and a lone CR dropped; output is flushed before every
 //   blocking wait.
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -82,6 +83,15 @@ class StreamDisplay : public Display {
   }
 
   void Present() override { Flush(); }
+  // At work, what was drawn goes out every 50 ms (and whenever 64 KiB have
+  // gathered): one write for many statements, still soon enough for anyone
+  // watching the stream.
+  void PresentWhileBusy() override {
+    if (buffer_.empty()) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastFlush_ < std::chrono::milliseconds(50)) return;
+    Flush();
+  }
   bool InputEnded() const override { return ended_; }
 
   void MessageBox(const std::string& caption, const std::string& text) override {
@@ -208,12 +218,14 @@ class StreamDisplay : public Display {
     if (buffer_.empty()) return;
     WriteStandard(out_, buffer_.data(), buffer_.size());
     buffer_.clear();
+    lastFlush_ = std::chrono::steady_clock::now();
   }
 
   int in_, out_;
   WindowHandle window_ = 0;
   Converter toUtf8_;
   std::string buffer_;
+  std::chrono::steady_clock::time_point lastFlush_{};
   int pushedBack_ = -1;  // a byte read ahead and not yet taken
   char input_[65536];
   size_t inNext_ = 0, inEnd_ = 0;
