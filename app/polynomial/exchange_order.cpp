@@ -68,11 +68,15 @@ class Fenwick {
 // their count, by sorting. Zero and negative zero are one key, as they
 // compare equal.
 template <class Key>
-uint32_t RankBySorting(const std::vector<Key>& keys, std::vector<Pos>& ranks) {
+uint32_t RankBySorting(const std::vector<Key>& keys, std::vector<Pos>& ranks, Server& server) {
   std::vector<std::pair<Key, Pos>> sorted(keys.size());
   for (size_t r = 0; r < keys.size(); ++r) sorted[r] = {keys[r], static_cast<Pos>(r)};
-  std::sort(sorted.begin(), sorted.end(),
-            [](const std::pair<Key, Pos>& a, const std::pair<Key, Pos>& b) { return a.first < b.first; });
+  // A large sort serves the window as it goes, a step per few comparisons.
+  uint32_t comparisons = 0;
+  std::sort(sorted.begin(), sorted.end(), [&](const std::pair<Key, Pos>& a, const std::pair<Key, Pos>& b) {
+    if ((++comparisons & 15) == 0) server.Step();
+    return a.first < b.first;
+  });
   uint32_t rank = 0;
   for (size_t i = 0; i < sorted.size(); ++i) {
     if (i > 0 && !(sorted[i].first == sorted[i - 1].first)) ++rank;
@@ -428,7 +432,7 @@ void ExchangeSortPasses(AnswerRows& rows, const std::function<void()>& keepServe
         } else {
           std::vector<uint64_t> column(n);
           Fields(rows, letter, column.data());
-          count = RankBySorting(column, ranks);
+          count = RankBySorting(column, ranks, server);
         }
       } else {
         ranks.resize(n);
@@ -442,7 +446,7 @@ void ExchangeSortPasses(AnswerRows& rows, const std::function<void()>& keepServe
           continue;
         }
         count = RankDirectly(column, ranks);
-        if (count == 0) count = RankBySorting(column, ranks);
+        if (count == 0) count = RankBySorting(column, ranks, server);
       }
       if (count <= 256) {
         narrow.resize(n);
