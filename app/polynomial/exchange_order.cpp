@@ -116,12 +116,13 @@ class RunOrder {
   size_t Order(Pos* rotations, const Pos* items, size_t k, Pos* out) {
     // A rotation by r of a run of s costs min(r, s - r) moves; when their sum
     // goes far beyond k log k the run is placed from its end instead.
-    size_t logK = 1;
-    while ((size_t{1} << logK) < k) ++logK;
-    const size_t moves = Forward(rotations, items, k, out, 4 * k * logK);
+    uint64_t logK = 1;
+    while ((uint64_t{1} << logK) < k) ++logK;
+    const uint64_t budget = 4 * uint64_t{k} * logK;  // 64 bits also where size_t has 32
+    const size_t moves = Forward(rotations, items, k, out, budget);
     if (moves != kTooMany) return k + moves;
     Backward(rotations, items, k, out);
-    return k * logK;
+    return static_cast<size_t>(k * logK);
   }
 
  private:
@@ -130,7 +131,7 @@ class RunOrder {
   // The run lives in a ring of at least 2k slots (a power of two), from
   // `first` for s slots, so that a rotation moves its shorter end across the
   // free slots.
-  size_t Forward(Pos* rotations, const Pos* items, size_t k, Pos* out, size_t budget) {
+  size_t Forward(Pos* rotations, const Pos* items, size_t k, Pos* out, uint64_t budget) {
     size_t cap = 2;
     while (cap < 2 * k) cap *= 2;
     if (ring_.size() < cap) ring_.resize(cap);

@@ -163,6 +163,7 @@ class ExactAnswerOf : public ExactAnswer {
     rows.values.resize(n);
     rows.keys.resize(n);
     for (size_t p = 0; p < n; ++p) {
+      if ((p & 0xFFFF) == 0) Poll(line::kOrderCount);
       rows.values[p] = classes_.value(order_[p]).sum;
       rows.keys[p] = static_cast<u128>(classes_.key(order_[p]));
     }
@@ -266,6 +267,10 @@ bool FastEngine::Packable(const Factors& in, PackedKeys& codec) const {
       }
       total += static_cast<uint64_t>(most);
     }
+    // The programs add exponents as doubles: up to 2^53 every partial sum is
+    // exact, and the packed sums are the same numbers. Beyond, sums that
+    // round to one double are one exponent, which only the wide keys see.
+    if (total > (uint64_t{1} << 53)) return false;
     int width = total == 0 ? 0 : 64 - __builtin_clzll(total);
     codec.shift.push_back(shift);
     codec.width.push_back(width);

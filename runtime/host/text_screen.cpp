@@ -212,6 +212,7 @@ void TextScreen::WriteRun(const char* p, size_t length) {
 }
 
 bool TextScreen::Write(const char* bytes, size_t length) {
+  if (length == 0) return true;
   // The next line feed and carriage return at or after a place, found by
   // the library's search and kept until passed.
   auto next = [&](char c, size_t from) {

@@ -213,6 +213,13 @@ TEST_F(EngineDifferential, HardCases) {
       "(94906266a+1)(94906266a-1)",
       // An exponent one below 10^15, where the text of a term changes form.
       "(a999999999999999+b)(a999999999999999-b)",
+      // Exponent sums beyond 2^53, where different sums round to one double:
+      // the classes merge, and the ordering sees equal keys.
+      "(a999999999999999)(a999999999999999)(a999999999999999)(a999999999999999)(a999999999999999)"
+      "(a999999999999999)(a999999999999999)(a999999999999999)(a999999999999999)(a100000000000000+a100000000000001)",
+      "(a999999999999999)(a999999999999999)(a999999999999999)(a999999999999999)(a999999999999999)"
+      "(a999999999999999)(a999999999999999)(a999999999999999)(a999999999999999)"
+      "(a100000000000001b+a100000000000000b2)",
   };
   for (const char* text : cases) {
     ExpectSame(RunExpression(host, text, false), RunExpression(host, text, true), text);
