@@ -78,18 +78,19 @@ void WriteTarget(const std::string& bytes, uint32_t siteScreen, uint32_t siteFil
 }
 
 // Builds the text of one PRINT item with its separator.
-std::string PrintText(std::string item, int separator) {
+std::string PrintText(std::string_view item, int separator) {
   Files& f = F();
   std::string out;
+  out.reserve(item.size() + 2);
   int column;
   int width;
+  std::string expanded;
   if (f.outputSlot == kScreenSlot) {
     Host* host = TheFrame().host;
     column = host ? host->CursorColumn() : 0;
     width = host ? host->PrintWidth() : 0;
     // TAB: blanks to the next multiple of 8 from the cursor column.
-    if (item.find('\t') != std::string::npos) {
-      std::string expanded;
+    if (item.find('\t') != std::string_view::npos) {
       int col = column;
       for (char c : item) {
         if (c == '\t') {
@@ -102,7 +103,7 @@ std::string PrintText(std::string item, int separator) {
           ++col;
         }
       }
-      item = std::move(expanded);
+      item = expanded;
     }
     // An item that does not fit the rest of the line starts a new line.
     if (width != 0 && column != 0 && static_cast<int>(item.size()) > width - column) {
@@ -351,8 +352,11 @@ void SelectFileOutput(int32_t n) {
 }
 
 void PrintString(int separator) {
-  std::string item = PopBytes();
-  WriteTarget(PrintText(std::move(item), separator), 0x5702, 0x5703);
+  // The item's bytes are read where they are and released before the write.
+  StringValue s = PopString();
+  std::string text = PrintText(View(s), separator);
+  ReleaseTemp(s);
+  WriteTarget(text, 0x5702, 0x5703);
 }
 
 void PrintSingle(float value, int separator) {
