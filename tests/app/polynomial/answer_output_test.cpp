@@ -106,5 +106,50 @@ TEST_F(SaveTest, TheNormalFormBreaksOnlyPastAHundredCharacters) {
   EXPECT_EQ(test_support::FileBytes("last.txt"), all + "\r\n\r\n\x1A");
 }
 
+
+// An answer in the compact form (whole coefficients, packed exponents) is
+// shown and saved as the same rows in the general form are: the screen, the
+// normal form and the array form, with exponents and coefficients on either
+// side of 1 and of 10^15, fields crossing bit 64 and letters never used.
+TEST_F(SaveTest, TheCompactFormShowsAndSavesAsTheGeneralForm) {
+  AnswerRows compact;
+  compact.compact = true;
+  compact.letterCount = 4;
+  compact.packing.shift = {0, 3, 3, 62};
+  compact.packing.width = {3, 0, 59, 52};
+  const uint64_t third[] = {0, 1, 7, 999999999999999, 1000000000000000, 9007199254740993};
+  const int64_t values[] = {1, -1, 2, -999999999999999, 1000000000000001, 9007199254740991};
+  for (size_t i = 0; i < 36; ++i) {
+    compact.values.push_back(values[i % 6]);
+    compact.keys.push_back(static_cast<u128>(i % 8) | static_cast<u128>(third[i / 6]) << 3 |
+                           static_cast<u128>(i % 3 == 0 ? 0 : 4503599627370495 - i) << 62);
+  }
+  AnswerRows general;
+  general.letterCount = compact.letterCount;
+  general.cells = compact.Cells();
+  std::string screens[2];
+  int which = 0;
+  for (AnswerRows* form : {&compact, &general}) {
+    const std::string name = which ? "general" : "compact";
+    host.screen.clear();
+    AnswerOutput shown(letters);
+    host.typed = {"y", "n", name + ".txt", ""};
+    shown.FormatAnswer(*form);
+    shown.SaveAnswer();
+    AnswerOutput arrays(letters);
+    host.typed = {"y", "d", name + "-array.txt"};
+    arrays.FormatAnswer(*form);
+    arrays.SaveAnswer();
+    screens[which++] = host.screen.substr(0, host.screen.find(name));
+  }
+  EXPECT_EQ(screens[0], screens[1]);
+  EXPECT_NE(screens[0].find("Answer =+1-ad4.50359962737049D+015+2a2d4.50359962737049D+015-999999999999999a3"),
+            std::string::npos)
+      << screens[0];
+  EXPECT_EQ(test_support::FileBytes("compact.txt"), test_support::FileBytes("general.txt"));
+  EXPECT_EQ(test_support::FileBytes("compact-array.txt"), test_support::FileBytes("general-array.txt"));
+  EXPECT_GT(test_support::FileBytes("compact-array.txt").size(), 36u * 20);
+}
+
 }  // namespace
 }  // namespace poly::test
