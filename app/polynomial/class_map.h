@@ -16,7 +16,7 @@ namespace poly {
 template <class T>
 class BlockArray {
  public:
-  static constexpr size_t kShift = 14, kBlock = size_t{1} << kShift;
+  static constexpr size_t kShift = 12, kBlock = size_t{1} << kShift;
 
   size_t size() const { return size_; }
   T& operator[](size_t i) { return blocks_[i >> kShift][i & (kBlock - 1)]; }

@@ -339,15 +339,19 @@ void FastEngine::ExactProduct(const Factors& in, const Codec& codec, MarkPacer& 
       }
       batch.clear();
     };
+    const size_t termCount = termKeys.size();
     for (size_t e = 0; e < current.size(); ++e) {
+      // The window is served between classes, once some thousands of
+      // products have been made.
+      work += static_cast<int>(std::min<size_t>(termCount, kPollEvery));
+      if (work >= kPollEvery) {
+        work = 0;
+        Poll(line::kExpandRow);
+        marks.Progress((static_cast<double>(step) + static_cast<double>(e) / current.size()) / steps);
+      }
       const Class c = current.value(e);
       const Key base = current.key(e);
-      for (size_t t = 0; t < termKeys.size(); ++t) {
-        if (++work == kPollEvery) {
-          work = 0;
-          Poll(line::kExpandRow);
-          marks.Progress((static_cast<double>(step) + static_cast<double>(e) / current.size()) / steps);
-        }
+      for (size_t t = 0; t < termCount; ++t) {
         const Key key = codec.Add(base, termKeys[t]);
         const Row row = c.row * radix + termIndex[t];
         if (!batched) {
