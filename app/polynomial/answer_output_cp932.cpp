@@ -58,21 +58,13 @@ void AnswerOutput::FormatAnswer(AnswerRows rows) {
   };
   const int letterCount = rows_.letters();
   if (rows_.compact) {
-    // Whole coefficients and exponents: each term's fields are unpacked at
-    // once, by places worked out beforehand.
-    const ExponentPacking& packing = rows_.packing;
-    std::vector<int> shifts(static_cast<size_t>(letterCount));
-    std::vector<uint64_t> masks(static_cast<size_t>(letterCount)), exps(static_cast<size_t>(letterCount));
-    for (size_t k = 0; k < shifts.size(); ++k) {
-      const int width = packing.width[k];
-      shifts[k] = width ? packing.shift[k] : 0;
-      masks[k] = width == 0 ? 0 : width >= 64 ? ~uint64_t{0} : (uint64_t{1} << width) - 1;
-    }
+    // Whole coefficients and exponents, each term's fields unpacked at once.
+    std::vector<uint64_t> exps(static_cast<size_t>(letterCount));
     for (size_t i = 0; i < rows_.count(); ++i) {
       Stmt(5030);
       const int64_t v = rows_.values[i];
       const u128 key = rows_.keys[i];
-      for (size_t k = 0; k < exps.size(); ++k) exps[k] = static_cast<uint64_t>(key >> shifts[k]) & masks[k];
+      rows_.packing.Exps(key, exps.data());
       AppendTermText(termText_, v > 0 ? 1.0 : -1.0, static_cast<uint64_t>(v > 0 ? v : -v), letterCount,
                      [&](int k) { return exps[static_cast<size_t>(k - 1)]; }, letter);
       termEnds_.push_back(termText_.size());

@@ -38,6 +38,9 @@ struct ExponentPacking {
   void Exps(u128 key, double* out) const {
     for (size_t i = 0; i < shift.size(); ++i) out[i] = static_cast<double>(Field(key, i));
   }
+  void Exps(u128 key, uint64_t* out) const {
+    for (size_t i = 0; i < shift.size(); ++i) out[i] = Field(key, i);
+  }
 };
 
 struct AnswerRows {

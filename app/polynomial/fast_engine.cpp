@@ -40,6 +40,23 @@ constexpr int kPollEvery = 1 << 12;
 // Keeps the window served during long work.
 void Poll(int16_t line) { basic::Stmt(line); }
 
+// Sorts classes by their first row (rows are unique, so the order is fully
+// defined). Sorting a large answer takes a while: its marks are paced by
+// the comparisons made, and the window is served.
+template <class Item>
+void SortByFirstRow(std::vector<Item>& items, MarkPacer& marks) {
+  const double n = static_cast<double>(items.size());
+  const double expected = 1.5 * n * std::log2(n + 2) + 1;
+  uint64_t comparisons = 0;
+  std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+    if ((++comparisons & 0xFFFF) == 0) {
+      Poll(line::kCollectRow);
+      marks.Progress(static_cast<double>(comparisons) / expected);
+    }
+    return a.row < b.row;
+  });
+}
+
 // Exponent vectors packed into one integer (see ExponentPacking): 64 bits
 // when the fields fit in them, which halves the work and the room of a key.
 template <class K>
@@ -128,9 +145,7 @@ class ExactAnswerOf : public ExactAnswer {
   explicit ExactAnswerOf(Map classes) : classes_(std::move(classes)) { classes_.DropTable(); }
 
   void SortByRow(MarkPacer& marks) override {
-    // The classes whose sum is not 0, by their first row. Sorting a large
-    // answer takes a while, with its marks and the window served; the rows
-    // are unique, so the order is fully defined.
+    // The classes whose sum is not 0, by their first row.
     struct Entry {
       Row row;
       uint32_t index;
@@ -144,16 +159,7 @@ class ExactAnswerOf : public ExactAnswer {
       const ExactClass<Row>& c = classes_.value(i);
       if (c.sum != 0) entries.push_back({c.row, static_cast<uint32_t>(i)});
     }
-    const double n = static_cast<double>(entries.size());
-    const double expected = 1.5 * n * std::log2(n + 2) + 1;
-    uint64_t comparisons = 0;
-    std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
-      if ((++comparisons & 0xFFFF) == 0) {
-        Poll(line::kCollectRow);
-        marks.Progress(static_cast<double>(comparisons) / expected);
-      }
-      return a.row < b.row;
-    });
+    SortByFirstRow(entries, marks);
     order_.resize(entries.size());
     for (size_t p = 0; p < entries.size(); ++p) order_[p] = entries[p].index;
   }
@@ -541,18 +547,8 @@ void FastEngine::Collect(ProgressOutput& out) {
     exact_->SortByRow(marks);
   } else if (unordered_) {
     // Each class survives in its first row, so the answer is in row order.
-    // The product by factors found the classes in another order: sorting a
-    // large answer takes a while, with its marks and the window served.
-    const double n = static_cast<double>(survivors_.size());
-    const double expected = 1.5 * n * std::log2(n + 2) + 1;
-    uint64_t comparisons = 0;
-    std::sort(survivors_.begin(), survivors_.end(), [&](const Survivor& a, const Survivor& b) {
-      if ((++comparisons & 0xFFFF) == 0) {
-        Poll(line::kCollectRow);
-        marks.Progress(static_cast<double>(comparisons) / expected);
-      }
-      return a.row < b.row;
-    });
+    // The product by factors found the classes in another order.
+    SortByFirstRow(survivors_, marks);
   }
   marks.Finish();
 }
