@@ -143,9 +143,9 @@ TEST_P(RandomExpressions, AgreeWithTheReference) {
 INSTANTIATE_TEST_SUITE_P(Seeds, RandomExpressions, ::testing::Values(20261208u, 1u, 77u, 4099u));
 
 // Factors as polymul reads them from saved files: two to four files over 1
-// to 26 letters, with exponents up to 200,000 or below 5. The terms take
-// their monomials from a small pool, so that products meet in classes, merge
-// and cancel; a few have the coefficient 0.
+// to 26 letters, with exponents up to 200,000, below 5, or fractions. The
+// terms take their monomials from a small pool, so that products meet in
+// classes, merge and cancel; a few have the coefficient 0.
 class RandomFiles : public RuntimeTest, public ::testing::WithParamInterface<uint32_t> {};
 
 TEST_P(RandomFiles, AgreeWithTheReference) {
@@ -155,13 +155,22 @@ TEST_P(RandomFiles, AgreeWithTheReference) {
   for (int i = 0; i < kPerShard / 4; ++i) {
     Factors f;
     const int files = 2 + pick(3), letters = kLetters[pick(5)];
-    const int most = pick(2) ? 200000 : 4;
+    // Large exponents, small ones, or halves and other fractions among
+    // small whole ones (as a hand-made file may hold them).
+    const int kind = pick(3);
+    auto exponent = [&]() -> double {
+      if (pick(3)) return 0;
+      if (kind == 0) return pick(200001);
+      if (kind == 1 || pick(2)) return pick(5);
+      const double fractions[] = {0.5, 1.5, 2.5, 0.25, 0.1, 1.0 / 3};
+      return fractions[pick(6)];
+    };
     f.factorCount = files;
     f.letterCount = static_cast<float>(letters);
     f.tableColumns = letters + 2;
     std::vector<std::vector<double>> pool(2 + pick(6));
     for (auto& monomial : pool)
-      for (int k = 0; k < letters; ++k) monomial.push_back(pick(3) ? 0 : pick(most + 1));
+      for (int k = 0; k < letters; ++k) monomial.push_back(exponent());
     double rows = 1;
     for (int file = 0; file < files; ++file) {
       const int terms = 1 + pick(rows > 40 ? 3 : 12);

@@ -1,4 +1,6 @@
+#include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <random>
 
@@ -89,6 +91,61 @@ TEST(ExchangeOrder, MatchesTheLiteralPassesWhateverTheKeys) {
     for (size_t j = 0; j < runs; ++j) {
       rows.cells.insert(rows.cells.end(), {1, id++, 0});
       for (size_t g = 0; g < j / 2 + j % 3; ++g) rows.cells.insert(rows.cells.end(), {1, id++, double(1 + (j + g) % 5)});
+    }
+    AnswerRows literal = rows;
+    LiteralExchangePass(literal, 2);
+    ExchangeSortPasses(rows);
+    ASSERT_EQ(rows.cells, literal.cells) << runs << " runs";
+  }
+}
+
+// Exponents of every kind a hand-made file can hold, each column of its own
+// kind or of several mixed: small whole numbers (ranked by their value),
+// whole numbers up to 60,000 (ranked by value, many ranks), halves and other
+// fractions among whole numbers (which must not be taken for the whole
+// number below them), values past 2^53, and zero beside negative zero.
+TEST(ExchangeOrder, ExponentsOfEveryKindMatchTheLiteralPasses) {
+  std::mt19937 rng(31);
+  const double kPast53 = 9007199254740992.0;
+  const std::vector<std::function<double()>> kinds = {
+      [&] { return double(rng() % 8); },
+      [&] { return double(rng() % 60000); },
+      [&] { return double(rng() % 12) / 2; },
+      [&] {
+        const double pool[] = {0.1, 0.2, 1.0 / 3, 0.75, 2.5, 1e-300, 3, 1};
+        return pool[rng() % 8];
+      },
+      [&] { return kPast53 + double(2 * (rng() % 6)); },
+      [&] { return rng() % 2 ? 0.0 : -0.0; },
+      [&] { return rng() % 5 ? double(rng() % 6) : (rng() % 2 ? 1.5 : 0.5); },
+      [&] { return rng() % 4 ? double(rng() % 3) : 1 + std::ldexp(1.0, -40); },
+  };
+  for (int round = 0; round < 64; ++round) {
+    AnswerRows rows;
+    rows.letterCount = 3;
+    const size_t n = 2 + rng() % 600;
+    const size_t kind[3] = {size_t(round) % kinds.size(), rng() % kinds.size(), size_t(6 + round % 2)};
+    for (size_t i = 0; i < n; ++i) {
+      rows.cells.insert(rows.cells.end(), {1, double(i)});
+      for (size_t k : kind) rows.cells.push_back(kinds[k]());
+    }
+    AnswerRows literal = rows;
+    for (int column = rows.columns() - 1; column >= 2; --column) LiteralExchangePass(literal, column);
+    ExchangeSortPasses(rows);
+    ASSERT_EQ(rows.cells.size(), literal.cells.size());
+    // -0.0 == 0.0: compare the bits.
+    ASSERT_EQ(std::memcmp(rows.cells.data(), literal.cells.data(), rows.cells.size() * sizeof(double)), 0)
+        << "round " << round << ", kinds " << kind[0] << " " << kind[1] << " " << kind[2];
+  }
+  // A half spread between ever longer runs of greater halves, so that its
+  // run turns over and over (and is placed with the counting tree).
+  for (size_t runs : {40u, 200u}) {
+    AnswerRows rows;
+    rows.letterCount = 1;
+    double id = 0;
+    for (size_t j = 0; j < runs; ++j) {
+      rows.cells.insert(rows.cells.end(), {1, id++, 0.5});
+      for (size_t g = 0; g < j / 2 + j % 3; ++g) rows.cells.insert(rows.cells.end(), {1, id++, 1 + double((j + g) % 5) / 2});
     }
     AnswerRows literal = rows;
     LiteralExchangePass(literal, 2);
