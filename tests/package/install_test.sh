@@ -52,6 +52,22 @@ fi
 # The installed program answers, and finds the terminal module beside it.
 answer=$(printf 'y\nm\n(a+b)2\nn\ny\n' | TESSEL_DISPLAY=stream "$dest$prefix/bin/equation" | grep '^Answer')
 [ "$answer" = "Answer =+a2+2ab+b2" ] || { echo "the installed equation answered: $answer"; exit 1; }
+# The installed program finds the message library in lib/tessel/messages
+# beside its own folder: a run-time error's report carries the library's
+# text. (Unless the machine's store names a folder of its own, which is
+# looked in first.)
+if [ ! -e /etc/tessel/registry.reg ]; then
+  config=$(mktemp -d /tmp/tessel-install-config-XXXXXX)
+  report=$(printf 'y\nm\n(a+b+c+d+e+f+g+h+i+j)(a)\n\n' | XDG_CONFIG_HOME=$config TESSEL_DISPLAY=stream \
+    "$dest$prefix/bin/equation" || true)
+  rm -rf "$config"
+  case "$report" in
+    *'エラー[9]'*'配列の添字が範囲を超えているか、配列が大きすぎます'*) ;;
+    *) echo "the installed equation's error report lacks the message library's text:"; echo "$report" | tail -3; exit 1 ;;
+  esac
+else
+  echo "note: /etc/tessel/registry.reg names the message library's folder; the installed layout's own is not checked"
+fi
 "$dest$prefix/bin/polymul" --version | grep -q '^polymul ' || { echo "polymul --version"; exit 1; }
 if command -v script >/dev/null; then
   out=$( (sleep 1; printf "n") | TESSEL_DISPLAY=terminal TERM=xterm timeout 3 script -qc "$dest$prefix/bin/equation" /dev/null 2>&1 || true)
