@@ -16,6 +16,7 @@ Fault faults[static_cast<int>(FileCall::Count)];
 // A fixed journal: noting allocates nothing.
 char journal[64];
 int noted = 0;
+long writes = 0;
 
 }  // namespace
 
@@ -53,5 +54,9 @@ std::string FileCallsMade() {
 }
 
 void ClearFileCalls() { noted = 0; }
+
+void NoteFileWrite() { ++writes; }
+
+long FileWritesMade() { return writes; }
 
 }  // namespace platform

@@ -29,4 +29,10 @@ void NoteFileCall(FileCall call);
 std::string FileCallsMade();
 void ClearFileCalls();
 
+// How many writes the file layer has made since the start (each system call
+// that wrote bytes to a file), so that a test can act at a moment of a save.
+// Counting allocates nothing.
+void NoteFileWrite();
+long FileWritesMade();
+
 }  // namespace platform

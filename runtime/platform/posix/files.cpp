@@ -183,6 +183,7 @@ bool WriteAt(int fd, int64_t offset, const char* bytes, size_t n, uint32_t& erro
       error = r < 0 ? WindowsError(errno) : 112;
       return false;
     }
+    NoteFileWrite();
     bytes += r;
     n -= static_cast<size_t>(r);
     offset += r;

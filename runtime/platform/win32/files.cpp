@@ -204,6 +204,7 @@ bool WriteAt(int fd, int64_t offset, const char* bytes, size_t n, uint32_t& erro
       error = ERROR_DISK_FULL;
       return false;
     }
+    NoteFileWrite();
     bytes += done;
     n -= done;
     offset += done;

@@ -1,33 +1,43 @@
-// A save that fails at any step, run as the programs run it (inside
-// RunMain): every allocation on the save path in turn, and every call of the
-// file layer in turn, fails once. Whatever fails, the file of that name is
-// the old one or the whole new one, and no temporary is left beside it.
+// A save that fails at any step, run as the programs run it: inside the host
+// the programs run on, so that the end of the run after the failure is
+// theirs too. Every allocation on the save path in turn, and every call of
+// the file layer in turn, fails once. Whatever fails, the file of that name
+// is the old one or the whole new one, and no temporary is left beside it.
 // Its own test program: it replaces the allocation functions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <new>
+#include <set>
 #include <string>
 
 #include "app/polynomial/answer_output.h"
 #include "app/polynomial/term_text.h"
-#include "runtime/core/test_host.h"
+#include "runtime/core/basic.h"
+#include "runtime/host/host.h"
 #include "runtime/platform/file_faults.h"
 #include "support/file_bytes.h"
+#include "support/scripted_display.h"
 #include "support/temp_folder.h"
 
 namespace {
 
 // Allocations left before the one that fails; negative: none fails.
 long allocationsToFailure = -1;
+long writesAtStart = 0;
 bool allocationFailed = false;
+long writesAtFailure = -1;  // the writes made before the failure came
 
 void* Allocate(std::size_t size) {
+  const long written = platform::FileWritesMade() - writesAtStart;
   if (allocationsToFailure >= 0 && allocationsToFailure-- == 0) {
     allocationFailed = true;
+    writesAtFailure = written;
     throw std::bad_alloc();
   }
   if (void* p = std::malloc(size ? size : 1)) return p;
@@ -56,12 +66,11 @@ std::string Entries() {
   return names;
 }
 
-class SaveFaults : public rt::test::RuntimeTest {
+const rt::ModuleRecord kModule{0, nullptr, 0, 8, "MAIN.BAS"};
+
+class SaveFaults : public ::testing::Test {
  protected:
   void SetUp() override {
-    RuntimeTest::SetUp();
-    letters.Dim(26);
-    for (int k = 1; k <= 26; ++k) letters(k) = PlainLetter(k).c_str();
     // 40 terms +ab, +2ab2, +3ab3 ...: more than one line of the normal form.
     rows.letterCount = 2;
     for (int i = 1; i <= 40; ++i) {
@@ -76,16 +85,32 @@ class SaveFaults : public rt::test::RuntimeTest {
   // then ends as when the window is closed.
   bool SaveRun(const std::function<void()>& arm) {
     std::ofstream("ans.txt", std::ios::binary) << kOld;
-    rt::InitRuntime(&host, 10);
-    host.typed = {"y", "d", "ans.txt"};
-    AnswerOutput output(letters);
+    test_support::Script script;
+    script.Type("y\rd\rans.txt\r");
+    static uint8_t options[host::kRunOptionsSize] = {};
+    options[host::kPollIntervalOffset] = 10;
+    host::ProgramImage image;
+    image.mainModule = &kModule;
+    image.runOptions = options;
+    image.runOptionsSize = sizeof options;
     allocationFailed = false;
-    rt::RunMain([&] {
+    writesAtFailure = -1;
+    image.mainCode = [&] {
+      basic::StartModule(kModule, nullptr);
+      basic::Array<basic::Str, 1> letters;
+      letters.Dim(26);
+      for (int k = 1; k <= 26; ++k) letters(k) = PlainLetter(k).c_str();
+      AnswerOutput output(letters);
       output.FormatAnswer(rows);
+      writesAtStart = platform::FileWritesMade();
       arm();
       output.SaveAnswer();
-    });
+    };
+    char name[] = "/opt/progs/equation";
+    char* argv[] = {name};
+    exitCode = host::TheHost().WinMain(image, 1, argv, std::make_unique<test_support::ScriptedDisplay>(script));
     allocationsToFailure = -1;
+    writes = platform::FileWritesMade() - writesAtStart;
     const bool came = allocationFailed || (!platform::FileFaultPending() && injected);
     platform::ClearFileFaults();
     injected = false;
@@ -100,27 +125,43 @@ class SaveFaults : public rt::test::RuntimeTest {
   }
 
   test_support::TempFolder folder{"tessel-save-faults"};
-  basic::Array<basic::Str, 1> letters;
   AnswerRows rows;
   std::string complete;
   bool injected = false;
+  int exitCode = -1;
+  long writes = 0;  // the writes the last run made from its save on
 };
 
-TEST_F(SaveFaults, EveryAllocationOnTheSavePathFailingInTurn) {
+// Memory running out at each allocation of a save in turn: before the file
+// is written, among its writes and after the last. Out of memory, the run
+// ends as failed (error 7), and the end of the run drops what was cut short.
+TEST_F(SaveFaults, MemoryRunningOutAtEachAllocationOfASave) {
   ASSERT_FALSE(SaveRun([] {}));
+  ASSERT_EQ(exitCode, 0);
   complete = FileBytes("ans.txt");
   ASSERT_GT(complete.size(), 400u);
+  const long savedWith = writes;
+  std::set<long> moments;  // the writes made before each failure
   long n = 0;
   for (; n < 100000; ++n) {
     const bool came = SaveRun([&] { allocationsToFailure = n; });
-    ExpectOldOrNew("allocation " + std::to_string(n));
+    const std::string what = "allocation " + std::to_string(n) + " after write " + std::to_string(writesAtFailure);
+    ExpectOldOrNew(what);
     if (!came) break;
+    EXPECT_EQ(exitCode, 1) << what;
+    moments.insert(writesAtFailure);
   }
   EXPECT_GT(n, 10) << "the save path allocates";
+  ASSERT_FALSE(moments.empty());
+  EXPECT_EQ(*moments.begin(), 0) << "no failure before the first write";
+  EXPECT_GE(*moments.rbegin(), savedWith) << "no failure after the last write";
+  EXPECT_TRUE(std::any_of(moments.begin(), moments.end(), [&](long m) { return m > 0 && m < savedWith; }))
+      << "no failure among the writes";
 }
 
 TEST_F(SaveFaults, EveryCallOfTheFileLayerFailingInTurn) {
   ASSERT_FALSE(SaveRun([] {}));
+  ASSERT_EQ(exitCode, 0);
   complete = FileBytes("ans.txt");
   struct Failure {
     platform::FileCall call;
