@@ -17,11 +17,14 @@ namespace poly {
 // marks, and a short one writes them all at its end.
 class MarkPacer {
  public:
-  MarkPacer(ProgressOutput& out, double total)
-      : out_(out), total_(total), next_(Clock::now() + kInterval) {}
+  using Clock = std::chrono::steady_clock;
+
+  // `now` tells the time: the steady clock, or a test's own.
+  MarkPacer(ProgressOutput& out, double total, Clock::time_point (*now)() = Clock::now)
+      : out_(out), total_(total), now_(now), next_(now() + kInterval) {}
 
   void Progress(double share) {
-    const Clock::time_point now = Clock::now();
+    const Clock::time_point now = now_();
     if (now < next_) return;
     next_ = now + kInterval;
     const double earned = std::floor(total_ * std::clamp(share, 0.0, 1.0));
@@ -37,12 +40,12 @@ class MarkPacer {
   }
 
  private:
-  using Clock = std::chrono::steady_clock;
   static constexpr std::chrono::milliseconds kInterval{100};
 
   ProgressOutput& out_;
   double total_;
   double written_ = 0;
+  Clock::time_point (*now_)();
   Clock::time_point next_;
 };
 
