@@ -46,31 +46,43 @@ double Now() {
   return t.tv_sec + t.tv_nsec / 1e9;
 }
 
-// Runs body in a child process, then waits for it at most `allowed`
-// seconds; a child still running then is killed.
-Ending InChild(const std::function<void()>& body, double allowed) {
-  const double start = Now();
-  pid_t pid = fork();
-  if (pid == 0) {
+// A child process running a body, and when it started.
+struct Child {
+  pid_t pid = -1;
+  double start = 0;
+};
+
+Child Spawn(const std::function<void()>& body) {
+  Child child{-1, Now()};
+  child.pid = fork();
+  if (child.pid == 0) {
     const rlimit none{0, 0};
     setrlimit(RLIMIT_CORE, &none);
     body();
     _exit(0);
   }
+  return child;
+}
+
+// Waits for the child at most `allowed` seconds from its start; a child
+// still running then is killed.
+Ending Await(const Child& child, double allowed) {
   Ending e;
   for (;;) {
-    if (waitpid(pid, &e.status, WNOHANG) == pid) break;
-    if (Now() - start > allowed) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &e.status, 0);
+    if (waitpid(child.pid, &e.status, WNOHANG) == child.pid) break;
+    if (Now() - child.start > allowed) {
+      kill(child.pid, SIGKILL);
+      waitpid(child.pid, &e.status, 0);
       e.killed = true;
       break;
     }
     usleep(10000);
   }
-  e.seconds = Now() - start;
+  e.seconds = Now() - child.start;
   return e;
 }
+
+Ending InChild(const std::function<void()>& body, double allowed) { return Await(Spawn(body), allowed); }
 
 // The fatal report installed.
 void InstallReport() {
@@ -178,19 +190,22 @@ TEST_F(FatalReportTest, AStoppedHolderOfTheLockDelaysNoOneForLong) {
   const std::string before = "Windows Registry Editor Version 5.00\n; mine\n";
   std::ofstream(path, std::ios::binary) << before;
   StoppedHolder();
-  const Ending crash = InChild(Crash, 60);
-  EXPECT_TRUE(DiedOf(crash, SIGSEGV)) << "killed after " << crash.seconds << " s";
-  EXPECT_GE(crash.seconds, kStoreLockWait - 0.5);
+  // The two wait for the holder at the same time.
+  const Child crashing = Spawn(Crash);
   // Both records are skipped (1 if not), and the second does not wait again
   // (2 if it did): one wait in all. A wait of the lock's whole time, not a
   // moment of a loaded machine, is what tells the two apart.
-  const Ending record = InChild([] {
+  const Child recording = Spawn([] {
     const bool first = RegistryChange().Dword("CODE", 1).Commit(RegistryRoot::CurrentUser, kKey);
     const double start = Now();
     const bool second = RegistryChange().Dword("CODE", 2).Commit(RegistryRoot::CurrentUser, kKey);
     const bool waitedAgain = Now() - start >= kStoreLockWait - 0.5;
     _exit(first || second ? 1 : waitedAgain ? 2 : 0);
-  }, 60);
+  });
+  const Ending crash = Await(crashing, 60);
+  EXPECT_TRUE(DiedOf(crash, SIGSEGV)) << "killed after " << crash.seconds << " s";
+  EXPECT_GE(crash.seconds, kStoreLockWait - 0.5);
+  const Ending record = Await(recording, 60);
   EXPECT_FALSE(record.killed);
   EXPECT_TRUE(WIFEXITED(record.status) && WEXITSTATUS(record.status) == 0) << "status " << record.status;
   EXPECT_EQ(FileBytes(path), before);
