@@ -82,7 +82,19 @@ inline std::string WineRegistryKey(const std::string& key) {
 
 // tmux on a server of this test process's own: tests that run at the same
 // time never meet one server as it exits when another's last session ends.
-inline std::string Tmux() { return "tmux -L tessel-e2e-" + std::to_string(getpid()) + " "; }
+// A session that only waits keeps the server up between a test's sessions
+// (a new session must not meet the server leaving as the last one ended);
+// the server goes when the test process ends, or the waiting session after
+// ten minutes.
+inline std::string Tmux() {
+  struct Server {
+    std::string command = "tmux -L tessel-e2e-" + std::to_string(getpid()) + " ";
+    Server() { (void)!std::system((command + "new-session -d -s keeper 'sleep 600' 2>/dev/null").c_str()); }
+    ~Server() { (void)!std::system((command + "kill-server 2>/dev/null").c_str()); }
+  };
+  static const Server server;
+  return server.command;
+}
 
 inline bool Have(const char* tool) {
   std::string cmd = std::string("command -v ") + tool + " >/dev/null 2>&1";
