@@ -18,10 +18,9 @@
 
 #include "app/polynomial/answer_output.h"
 #include "app/polynomial/term_text.h"
-#include "runtime/core/basic.h"
-#include "runtime/host/host.h"
 #include "runtime/platform/file_faults.h"
 #include "support/file_bytes.h"
+#include "support/host_run.h"
 #include "support/scripted_display.h"
 #include "support/temp_folder.h"
 
@@ -66,8 +65,6 @@ std::string Entries() {
   return names;
 }
 
-const rt::ModuleRecord kModule{0, nullptr, 0, 8, "MAIN.BAS"};
-
 class SaveFaults : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -87,28 +84,20 @@ class SaveFaults : public ::testing::Test {
     std::ofstream("ans.txt", std::ios::binary) << kOld;
     test_support::Script script;
     script.Type("y\rd\rans.txt\r");
-    static uint8_t options[host::kRunOptionsSize] = {};
-    options[host::kPollIntervalOffset] = 10;
-    host::ProgramImage image;
-    image.mainModule = &kModule;
-    image.runOptions = options;
-    image.runOptionsSize = sizeof options;
     allocationFailed = false;
     writesAtFailure = -1;
-    image.mainCode = [&] {
-      basic::StartModule(kModule, nullptr);
-      basic::Array<basic::Str, 1> letters;
-      letters.Dim(26);
-      for (int k = 1; k <= 26; ++k) letters(k) = PlainLetter(k).c_str();
-      AnswerOutput output(letters);
-      output.FormatAnswer(rows);
-      writesAtStart = platform::FileWritesMade();
-      arm();
-      output.SaveAnswer();
-    };
-    char name[] = "/opt/progs/equation";
-    char* argv[] = {name};
-    exitCode = host::TheHost().WinMain(image, 1, argv, std::make_unique<test_support::ScriptedDisplay>(script));
+    exitCode = test_support::RunInHost(
+        [&] {
+          basic::Array<basic::Str, 1> letters;
+          letters.Dim(26);
+          for (int k = 1; k <= 26; ++k) letters(k) = PlainLetter(k).c_str();
+          AnswerOutput output(letters);
+          output.FormatAnswer(rows);
+          writesAtStart = platform::FileWritesMade();
+          arm();
+          output.SaveAnswer();
+        },
+        std::make_unique<test_support::ScriptedDisplay>(script));
     allocationsToFailure = -1;
     writes = platform::FileWritesMade() - writesAtStart;
     const bool came = allocationFailed || (!platform::FileFaultPending() && injected);

@@ -17,6 +17,7 @@
 #include "runtime/host/host.h"
 #include "runtime/platform/dynamic_library.h"
 #include "runtime/platform/registry_store.h"
+#include "support/host_run.h"
 #include "support/temp_folder.h"
 #if defined(_WIN32)
 #include "support/private_registry.h"
@@ -72,23 +73,13 @@ class Scripted : public platform::Display {
   std::string& drawn;  // outlives the display
 };
 
-const rt::ModuleRecord kModule{0, nullptr, 0, 8, "MAIN.BAS"};
-
 int RunFailing(Scripted* display, int number = 5, uint32_t site = 0x9A01) {
-  static uint8_t options[kRunOptionsSize] = {};
-  options[kPollIntervalOffset] = 10;
-  ProgramImage image;
-  image.mainModule = &kModule;
-  image.runOptions = options;
-  image.runOptionsSize = sizeof options;
-  image.mainCode = [=] {
-    basic::StartModule(kModule, nullptr);
-    basic::Stmt(120);
-    rt::RaiseError(number, site);
-  };
-  char name[] = "equation";
-  char* argv[] = {name};
-  return TheHost().WinMain(image, 1, argv, std::unique_ptr<platform::Display>(display));
+  return test_support::RunInHost(
+      [=] {
+        basic::Stmt(120);
+        rt::RaiseError(number, site);
+      },
+      std::unique_ptr<platform::Display>(display));
 }
 
 TEST_F(ErrorReport, ScreenRecordAndExitStatus) {

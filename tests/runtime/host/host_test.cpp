@@ -8,6 +8,7 @@
 
 #include "runtime/core/basic.h"
 #include "runtime/core/test_host.h"
+#include "support/host_run.h"
 #include "support/scripted_display.h"
 
 namespace host {
@@ -16,8 +17,6 @@ namespace {
 using test_support::Script;
 using test_support::ScriptedDisplay;
 
-const rt::ModuleRecord kModule{0, nullptr, 0, 8, "MAIN.BAS"};
-
 struct Outcome {
   int code = -1;
   int statements = 0;
@@ -25,22 +24,13 @@ struct Outcome {
 };
 
 Outcome Start(ScriptedDisplay* display, const std::function<void(Outcome&)>& body) {
-  static uint8_t options[kRunOptionsSize] = {};
-  options[kPollIntervalOffset] = 10;
-  options[129] = 1;
   Outcome run;
-  ProgramImage image;
-  image.mainModule = &kModule;
-  image.runOptions = options;
-  image.runOptionsSize = sizeof options;
-  image.mainCode = [&] {
-    basic::StartModule(kModule, nullptr);
-    body(run);
-    run.reachedEnd = true;
-  };
-  char name[] = "/opt/progs/equation.exe";
-  char* argv[] = {name};
-  run.code = TheHost().WinMain(image, 1, argv, std::unique_ptr<platform::Display>(display));
+  run.code = test_support::RunInHost(
+      [&] {
+        body(run);
+        run.reachedEnd = true;
+      },
+      std::unique_ptr<platform::Display>(display), "/opt/progs/equation.exe");
   return run;
 }
 

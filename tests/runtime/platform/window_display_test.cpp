@@ -11,14 +11,13 @@
 #include "runtime/core/basic.h"
 #include "runtime/host/form_script.h"
 #include "runtime/host/host.h"
+#include "support/host_run.h"
 
 // Qt and D-Bus keep caches until the process ends: no leak report for them
 // in the sanitizer build.
 extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
 
 namespace {
-
-const rt::ModuleRecord kModule{0, nullptr, 0, 8, "MAIN.BAS"};
 
 std::unique_ptr<platform::Display> WindowDisplay() {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -33,20 +32,7 @@ QMainWindow* TopWindow() {
 
 int RunInWindow(std::function<void()> body, std::vector<host::Resource> resources = {}) {
   setenv("TESSEL_DISPLAY", "window", 1);
-  static uint8_t options[host::kRunOptionsSize] = {};
-  options[host::kPollIntervalOffset] = 10;
-  host::ProgramImage image;
-  image.mainModule = &kModule;
-  image.runOptions = options;
-  image.runOptionsSize = sizeof options;
-  image.mainCode = [&] {
-    basic::StartModule(kModule, nullptr);
-    body();
-  };
-  image.resources = std::move(resources);
-  char name[] = "windowtest";
-  char* argv[] = {name};
-  return host::TheHost().WinMain(image, 1, argv, WindowDisplay());
+  return test_support::RunInHost(body, WindowDisplay(), "windowtest", std::move(resources));
 }
 
 // The programs' form opens a window that shows the whole grid and grows no
