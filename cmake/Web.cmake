@@ -8,9 +8,9 @@
 # errors unwind with C++ exceptions. The memory grows as a large answer needs
 # it, up to the 4 GiB that 32-bit WebAssembly can address.
 set(TESSEL_WEB_COMMON_LINK
-  -fexceptions -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536 -sASYNCIFY_IMPORTS=page_wait -sALLOW_MEMORY_GROWTH=1
+  -fexceptions -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536 -sASYNCIFY_IMPORTS=page_wait,page_fill -sALLOW_MEMORY_GROWTH=1
   -sMAXIMUM_MEMORY=4GB
-  -sEXIT_RUNTIME=1 -sEXPORTED_FUNCTIONS=_main,_TesselFatalLine
+  -sEXIT_RUNTIME=1 -sEXPORTED_FUNCTIONS=_main,_TesselFatalLine,_TesselSaving
   -sEXPORTED_RUNTIME_METHODS=UTF8ToString)
 
 function(tessel_web_program target exportName)

@@ -1,7 +1,9 @@
 // The program's 80 x 24 grid on the page: drawn on a canvas in cells of 8 x 16
 // CSS pixels times a scale (a whole number where the window allows, so that
-// the cells stay crisp; less on a narrow screen; or the scale the visitor
-// chose), the caret, and the screen as text for screen readers.
+// the cells stay crisp; or the scale the visitor chose), the caret, and the
+// screen as text for screen readers. The cells follow the browser's zoom as
+// the rest of the page does, the grid scrolling where it no longer fits; on a
+// touch screen, which has no zoom of that kind, it fits the screen.
 window.TesselGrid = (function () {
   'use strict';
 
@@ -23,14 +25,18 @@ window.TesselGrid = (function () {
   let scale = 1;
   let chosenZoom = 'auto';
   let mirrored = [];  // the rows the text mirror shows
+  let question = null;  // the row the caret stood in at the last wait, and its text before the caret
   const timing = { draws: 0, drawing: 0 };
+  const touch = window.matchMedia('(pointer: coarse)');
+  const still = window.matchMedia('(prefers-reduced-motion: reduce)');
 
   function rgb(value) {
     return '#' + (value & 0xFFFFFF).toString(16).padStart(6, '0');
   }
 
   // The scale for the window: the largest whole number at which the grid
-  // fits (at least 1), or less than 1 where even that does not fit; the
+  // fits, at least 1 (a smaller room scrolls, as the rest of the page does);
+  // on a touch screen less than 1 where even that does not fit; the
   // visitor's choice instead when there is one (the grid then scrolls).
   function fittingScale(columns, rows) {
     const width = columns * CELL_WIDTH, height = rows * CELL_HEIGHT;
@@ -38,7 +44,8 @@ window.TesselGrid = (function () {
     const tall = Math.max(200, window.innerHeight - 160);
     if (chosenZoom !== 'auto') return Number(chosenZoom);
     const whole = Math.floor(Math.min(room / width, tall / height));
-    return whole >= 1 ? whole : Math.min(1, room / width);
+    if (whole >= 1 || !touch.matches) return Math.max(1, whole);
+    return Math.min(1, room / width);
   }
 
   function resize(columns, rows) {
@@ -50,7 +57,9 @@ window.TesselGrid = (function () {
     canvas.style.height = rows * CELL_HEIGHT * scale + 'px';
     context.setTransform(ratio, 0, 0, ratio, 0, 0);
     screenBox.classList.toggle('zoomed', chosenZoom !== 'auto');
-    keys.style.fontSize = keys.style.lineHeight = 16 * scale + 'px';
+    // At least 16 px: a browser zooms the page onto a smaller field when it
+    // takes the focus.
+    keys.style.fontSize = keys.style.lineHeight = Math.max(16, 16 * scale) + 'px';
     keys.style.height = 16 * scale + 'px';
   }
 
@@ -130,8 +139,10 @@ window.TesselGrid = (function () {
     drawRow(cells, columns, caretRow);
     drawCaret();
   }
+  // It does not blink for a visitor who asks for less motion.
   setInterval(() => {
-    caretOn = !caretOn;
+    if (still.matches && caretOn) return;
+    caretOn = still.matches || !caretOn;
     redrawCaretRow();
   }, 530);
 
@@ -150,6 +161,7 @@ window.TesselGrid = (function () {
     paint();
   }
   window.addEventListener('resize', refit);
+  touch.addEventListener('change', refit);
   document.getElementById('zoom').addEventListener('change', (e) => {
     chosenZoom = e.target.value;
     refit();
@@ -172,10 +184,24 @@ window.TesselGrid = (function () {
     return lines;
   }
 
+  // The text of a row up to a column.
+  function rowPrefix(g, row, upTo) {
+    let text = '';
+    for (let column = 0; column < Math.min(upTo, g.columns); ++column) {
+      const code = g.cells[(row * g.columns + column) * 3] & 0x7FFFFFFF;
+      if (code !== 0) text += String.fromCodePoint(code < 32 ? 32 : code);
+    }
+    return text;
+  }
+
   // The text mirror, brought up to date when the program waits for the user
-  // (not at every mark of a long run): the rows, and in the live log the
-  // lines that are new since the last time: the rows that scrolled in and
-  // those that changed in place (a prompt, an answer).
+  // (not at every mark of a long run): the rows, and in the live log each
+  // line once it is complete: the rows that are new since the last wait
+  // (scrolled in, or changed in place) above the caret's, and the caret's
+  // own when it shows something new (a question). What follows a question
+  // in its row is the echo of what the user types, which the key field
+  // reads: the log does not repeat it, nor the question once its line is
+  // complete.
   function mirror() {
     const now = rowsOf(grid);
     if (now.join('\n') === mirrored.join('\n')) return;
@@ -188,21 +214,43 @@ window.TesselGrid = (function () {
         shift = k;
       }
     }
-    const fresh = now.filter((line, i) => line !== '' && mirrored[i + shift] !== line);
+    const caretRow = grid && grid.caret ? grid.caretRow : now.length;
+    const typedThen = question ? question.row - shift : -1;  // where the user typed, as the rows stand now
+    const fresh = [];
+    now.forEach((line, i) => {
+      if (line === '' || mirrored[i + shift] === line || i > caretRow) return;
+      if (i === typedThen && line.startsWith(question.text)) return;
+      fresh.push(line);
+    });
+    if (caretRow < now.length) {
+      const asked = rowPrefix(grid, caretRow, grid.caretColumn).replace(/\s+$/, '');
+      if (!(caretRow === typedThen && now[caretRow].startsWith(question.text))) question = { row: caretRow, text: asked };
+      else question.row = caretRow;
+    } else {
+      question = null;
+    }
     mirrored = now;
     screenText.textContent = now.join('\n').replace(/\n+$/, '');
-    if (fresh.length) {
+    for (const line of fresh) {
       const entry = document.createElement('p');
-      entry.textContent = fresh.join('\n');
+      entry.textContent = line;
       screenNews.append(entry);
-      while (screenNews.childNodes.length > 20) screenNews.firstChild.remove();
     }
+    while (screenNews.childNodes.length > 2000) screenNews.firstChild.remove();
+  }
+
+  // A program starts: the log begins anew.
+  function newLog() {
+    screenNews.textContent = '';
+    mirrored = [];
+    question = null;
   }
 
   return {
     draw,
     blank,
     mirror,
+    newLog,
     redraw: () => grid && paint(),
     text: () => rowsOf(grid).join('\n'),
     toBlob: (done) => canvas.toBlob(done),

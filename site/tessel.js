@@ -1,8 +1,10 @@
 // The page around the programs: it starts equation or polymul (WebAssembly
 // modules made by Emscripten, each fetched when first wanted, equation's
-// early), turns keys and
-// IME text into the window messages the run-time expects, shows the folder
-// (folder.js) and lets the grid (grid.js) draw what the program shows.
+// early), turns keys, IME text and a soft keyboard's input into the window
+// messages the run-time expects, shows the folder (folder.js) and lets the
+// grid (grid.js) draw what the program shows. A service worker (sw.js) keeps
+// every file of this version, so that the page works offline and a tab open
+// across a new version keeps its own.
 (function () {
   'use strict';
 
@@ -27,6 +29,7 @@
     polymul: (script && script.dataset.polymul) || 'polymul',
   };
   const factoryNames = { equation: 'TesselEquation', polymul: 'TesselPolymul' };
+  const version = (script && script.dataset.version) || '';
 
   let events = [];   // triples: message, wParam, lParam
   let waker = null;  // wakes the program's key wait
@@ -34,13 +37,14 @@
   let composing = false;
   let running = null;  // the module of the program that runs ({starting: true} while it loads)
   let lastEscape = 0;
+  let waited = null;   // told when a program first waits for the user
 
   // What the page measures for those who ask (the browser test): when the
   // last Enter was pressed, and when the program, having drawn what that
   // Enter made it do, next waited for the user.
   // And how many programs' modules are still in memory (an ended one is let
   // go, and counted out once the garbage collector has taken it).
-  const timing = { enter: 0, answer: 0, turns: 0, modules: 0 };
+  const timing = { enter: 0, answer: 0, turns: 0, modules: 0, ready: 0 };
   const collected = window.FinalizationRegistry ? new FinalizationRegistry(() => { timing.modules -= 1; }) : null;
   Object.defineProperty(timing, 'draws', { get: () => Grid.timing.draws, enumerable: true });
   Object.defineProperty(timing, 'drawing', { get: () => Grid.timing.drawing, enumerable: true });
@@ -49,6 +53,14 @@
 
   function say(text) {
     status.textContent = text;
+  }
+
+  // A line about the folder that stays above the grid (no store, a newer
+  // page's store), beside the status.
+  function notify(text) {
+    const notice = $('notice');
+    notice.hidden = !text;
+    notice.textContent = text;
   }
 
   // Opened from a file, the page can fetch nothing: it says how to serve it.
@@ -156,6 +168,18 @@
   keys.addEventListener('input', () => {
     if (!composing) takeTyped();
   });
+  // A soft keyboard sends editing as input events (its keys arrive without
+  // a name, keyCode 229): deleting and ending lines become the keys they
+  // stand for. Within a composition they edit the composition.
+  keys.addEventListener('beforeinput', (e) => {
+    if (!running || composing || e.isComposing) return;
+    const meaning = { deleteContentBackward: () => post(WM.CHAR, 8), deleteContentForward: () => key(VK.DELETE),
+                      insertLineBreak: () => post(WM.CHAR, 13), insertParagraph: () => post(WM.CHAR, 13) };
+    const act = meaning[e.inputType];
+    if (!act) return;
+    e.preventDefault();
+    act();
+  });
   keys.addEventListener('compositionstart', () => {
     composing = true;
     keys.classList.add('composing');
@@ -228,6 +252,7 @@
     // Waits at most ms milliseconds, less when the user does something.
     wait(ms, wakeUp) {
       if (timing.enter && !timing.answer) timing.answer = performance.now();
+      if (waited) waited();
       Grid.mirror();
       let done = false;
       const fire = () => {
@@ -275,12 +300,39 @@
     storeFiles() {
       storeFolder();
     },
+    // A large file of the folder is read when the program opens it.
+    needs: (name) => Folder.needs(name),
+    fill: (name, done) => Folder.fill(name, done),
   };
 
   // ---- The folder ----------------------------------------------------------
 
+  // What the folder's store could not do, said with the files' names.
+  function storeFailed(e) {
+    const names = e && e.names && e.names.length ? e.names.join('、') : '';
+    if (Folder.without() === 'newer') {
+      say((names ? names + ' は' : '') + 'ブラウザに保存できませんでした: 新しい版のページがフォルダの形を変えました' +
+          ' (VersionError)。ダウンロードしてから、このページを再読み込みしてください。');
+      return;
+    }
+    say((names ? names + ' を' : '') + 'ブラウザに保存できませんでした (' + e + ')。' +
+        (names ? '一覧からダウンロードできます。次に保存できたときに保存されます。' : ''));
+  }
   function storeFolder() {
-    return Folder.store().catch((e) => say('ブラウザに保存できませんでした: ' + e));
+    return Folder.store().catch(storeFailed);
+  }
+
+  // The line above the grid about where the folder lives.
+  function noticeFolder() {
+    const without = Folder.without();
+    if (without === 'none') {
+      notify('このブラウザではファイルを保存できません (プライベートウィンドウなど)。' +
+             'フォルダはこのページを開いている間だけあり、閉じると中のファイルは消えます。残したいものはダウンロードしてください。');
+    } else if (without === 'newer') {
+      notify('新しい版のページがこのブラウザのフォルダの形を変えました。このページからは保存できません。' +
+             '再読み込みしてください (保存できなかったファイルは、その前にダウンロードできます)。');
+      showUpdate();
+    }
   }
 
   // The list is made anew at each change (here or in another tab); a
@@ -292,23 +344,43 @@
     const kind = focused && (focused.dataset.file !== undefined ? 'file' : 'remove');
     const had = focused && (focused.dataset.file || focused.dataset.remove);
     list.textContent = '';
+    const removeButton = (name, shown) => {
+      const remove = document.createElement('button');
+      remove.textContent = '削除';
+      remove.dataset.remove = name;
+      remove.setAttribute('aria-label', shown + ' を削除');
+      remove.addEventListener('click', () => {
+        if (!window.confirm(shown + ' を削除しますか?')) return;
+        Folder.remove(name).catch((e) => say(shown + ' を削除できませんでした: ' + e));
+      });
+      return remove;
+    };
     for (const name of Folder.names()) {
       const item = document.createElement('li');
       item.textContent = name + ' (' + Folder.size(name) + ' バイト)';
+      if (!Folder.kept(name)) {
+        const mark = document.createElement('span');
+        mark.className = 'unkept';
+        mark.textContent = ' ブラウザに保存されていません (ページを閉じると消えます)';
+        item.append(mark);
+      }
       const download = document.createElement('button');
       download.textContent = 'ダウンロード';
       download.dataset.file = name;
       download.setAttribute('aria-label', name + ' をダウンロード');
       download.addEventListener('click', () => downloadFile(name));
-      const remove = document.createElement('button');
-      remove.textContent = '削除';
-      remove.dataset.remove = name;
-      remove.setAttribute('aria-label', name + ' を削除');
-      remove.addEventListener('click', () => {
-        if (!window.confirm(name + ' を削除しますか?')) return;
-        Folder.remove(name).catch((e) => say(name + ' を削除できませんでした: ' + e));
-      });
-      item.append(download, remove);
+      item.append(download, removeButton(name, name));
+      list.append(item);
+    }
+    // Entries of the store no program can use (from an older page or
+    // another tool): shown, so that they can be deleted.
+    for (const [path, why] of Folder.refused()) {
+      const shown = path === '' ? '(名前のないファイル)' : JSON.stringify(path);
+      const item = document.createElement('li');
+      const mark = document.createElement('span');
+      mark.className = 'refused';
+      mark.textContent = shown + ': プログラムが使えない名前です (' + why + ')。';
+      item.append(mark, removeButton(path, shown));
       list.append(item);
     }
     if (!had) return;
@@ -317,31 +389,75 @@
     (again || $('upload')).focus();
   }
   Folder.onChange(listFiles);
+  Folder.onFillFailure((path, e) => say(path + ' をブラウザのフォルダから読めませんでした: ' + e));
 
   function downloadFile(name) {
-    const url = URL.createObjectURL(new Blob([Folder.bytes(name)], { type: 'application/octet-stream' }));
+    const url = URL.createObjectURL(Folder.blob(name));
     const link = document.createElement('a');
     link.href = url;
     link.download = name;
     document.body.append(link);
     link.click();
     link.remove();
-    setTimeout(() => URL.revokeObjectURL(url), 10000);
+    setTimeout(() => URL.revokeObjectURL(url), 60000);
+  }
+
+  // A file chosen or dropped, read with its progress shown.
+  async function readWithProgress(file, shown) {
+    const box = $('upload-progress'), bar = $('upload-bar');
+    box.hidden = false;
+    $('upload-what').textContent = shown + ' を読み込んでいます';
+    bar.value = 0;
+    try {
+      if (!file.stream || file.size < 1024 * 1024) return new Uint8Array(await file.arrayBuffer());
+      const parts = [];
+      let done = 0;
+      const reader = file.stream().getReader();
+      for (;;) {
+        const { value, done: end } = await reader.read();
+        if (end) break;
+        parts.push(value);
+        done += value.length;
+        bar.value = file.size ? done / file.size : 1;
+        $('upload-what').textContent = shown + ' を読み込んでいます (' + Math.floor(100 * bar.value) + '%)';
+      }
+      $('upload-what').textContent = shown + ' をフォルダに置いています';
+      return new Blob(parts);
+    } finally {
+      if (!file.stream || file.size < 1024 * 1024) box.hidden = true;
+    }
   }
 
   // Files chosen or dropped become files of the folder, under their names.
+  // A name no program could use is refused, and one that is there already
+  // is replaced only when the visitor says so.
   async function addFiles(files) {
     let added = 0;
+    const said = [];
     for (const file of files) {
-      const name = file.name.replace(/[\\/]/g, '_').replace(/^\.+/, '_');
+      const name = String(file.name).replace(/\\/g, '_').replace(/^\.+(?=[^.])/, '_');
+      const why = Folder.unusable(name) || (name.includes('/') ? '名前に / があります' : '');
+      if (why) {
+        said.push((file.name === '' ? '名前のないファイル' : '「' + file.name + '」') + ' は置けません: ' + why + '。');
+        continue;
+      }
+      if (Folder.names().includes(name) &&
+          !window.confirm(name + ' はもうフォルダにあります。置き換えますか? (今の ' + name + ' は消えます)')) {
+        said.push(name + ' はそのままです。');
+        continue;
+      }
       try {
-        await Folder.add(name, new Uint8Array(await file.arrayBuffer()));
+        await Folder.add(name, await readWithProgress(file, name));
         added += 1;
       } catch (e) {
-        say(name + ' を置けませんでした: ' + e);
+        if (e instanceof Folder.StoreError) storeFailed(e);
+        else said.push(name + ' を置けませんでした: ' + e);
+      } finally {
+        $('upload-progress').hidden = true;
       }
     }
-    if (added) say(added + ' 個のファイルをフォルダに置きました。');
+    if (added) said.unshift(added + ' 個のファイルをフォルダに置きました。');
+    if (said.length) say(said.join(' '));
   }
   $('upload').addEventListener('change', (e) => {
     addFiles(Array.from(e.target.files));
@@ -358,16 +474,68 @@
     if (e.dataTransfer && e.dataTransfer.files.length) addFiles(Array.from(e.dataTransfer.files));
   });
 
+  // ---- Versions --------------------------------------------------------------
+
+  // A newer version of the page: this tab goes on with its own files until
+  // it is reloaded.
+  function showUpdate() {
+    $('update').hidden = false;
+  }
+  $('reload').addEventListener('click', () => location.reload());
+  let registration = null;
+  function lookForUpdate() {
+    if (registration) registration.update().catch(() => {});
+  }
+  if (navigator.serviceWorker) {
+    navigator.serviceWorker.addEventListener('message', (event) => {
+      const data = event.data || {};
+      if (data.tessel === 'version?' && event.ports[0]) event.ports[0].postMessage({ version });
+      if (data.tessel === 'version' && data.version && data.version !== version) showUpdate();
+    });
+    navigator.serviceWorker.startMessages();
+  }
+  // Once the page has what its first program needs: the worker that keeps
+  // this version's files (fetching the rest meanwhile) and looks for newer.
+  function keepForOffline() {
+    if (!navigator.serviceWorker || !version) return;
+    navigator.serviceWorker.register('sw.js').then((r) => {
+      registration = r;
+      if (navigator.serviceWorker.controller) navigator.serviceWorker.controller.postMessage({ tessel: 'tidy' });
+      setInterval(lookForUpdate, 30 * 60 * 1000);
+    }).catch(() => { /* no offline use here (a page not served over HTTPS) */ });
+  }
+  // Whether the server has a page of another version than this one.
+  async function newerOnServer() {
+    try {
+      const page = await (await fetch('index.html', { cache: 'no-store' })).text();
+      const served = /data-version="([0-9a-f]*)"/.exec(page);
+      return !!(served && served[1] !== version);
+    } catch (e) {
+      return false;
+    }
+  }
+
   // ---- Starting the programs ----------------------------------------------
 
   // Each program's code is fetched and compiled once for the page, when it is
   // first wanted, and instantiated for every start.
   const compiled = {}, loaded = {};
+  class Unavailable extends Error {}
+  async function fetchCode(file) {
+    let response;
+    try {
+      response = await fetch(file);
+    } catch (e) {
+      throw new Unavailable('network');
+    }
+    if (!response.ok) throw new Unavailable(String(response.status));
+    return response;
+  }
   function compile(name) {
     if (!compiled[name]) {
       const file = programFiles[name] + '.wasm';
-      compiled[name] = WebAssembly.compileStreaming(fetch(file))
-        .catch(() => fetch(file).then((r) => r.arrayBuffer()).then((bytes) => WebAssembly.compile(bytes)));
+      compiled[name] = fetchCode(file).then((response) => WebAssembly.compileStreaming(response.clone())
+        .catch(() => response.arrayBuffer().then((bytes) => WebAssembly.compile(bytes))));
       compiled[name].catch(() => delete compiled[name]);
     }
     return compiled[name];
@@ -378,7 +546,7 @@
         const tag = document.createElement('script');
         tag.src = programFiles[name] + '.js';
         tag.onload = () => resolve(window[factoryNames[name]]);
-        tag.onerror = () => reject(new Error(tag.src + ' could not be loaded'));
+        tag.onerror = () => reject(new Unavailable(tag.src));
         document.head.append(tag);
       });
       loaded[name].catch(() => delete loaded[name]);
@@ -389,7 +557,7 @@
   // A module whose folder is a copy of the stored one, made the current
   // folder (and the home, where the registry store lives).
   async function makeModule(name) {
-    const factory = await loadFactory(name);
+    const [factory] = await Promise.all([loadFactory(name), compile(name), Folder.prepare()]);
     current = { live: true };
     const config = {
       tesselPage: pageFor(current),
@@ -424,6 +592,7 @@
 
   function setRunning(module) {
     running = module;
+    window.tesselRunning = module && !module.starting ? module : null;  // for the tests
     for (const b of Object.values(buttons)) b.disabled = !!module;
     for (const id of ['copy-text', 'copy-image', 'close']) $(id).disabled = !module;
     // The grid is a stop of the Tab order only while a program runs.
@@ -442,26 +611,55 @@
     waker = null;
     Grid.mirror();
     say(fatal ? fatal : code === 0 ? 'プログラムは終わりました。' : 'プログラムはエラーで終わりました (' + code + ')。');
-    Folder.detach().catch((e) => say('ブラウザに保存できませんでした: ' + e));
+    Folder.detach().catch(storeFailed).then(() => {
+      // What the store refused is said again, as the last word of the run.
+      const unkept = Folder.unkept().filter((name) => Folder.names().includes(name));
+      if (unkept.length && Folder.without() !== 'none') {
+        say(status.textContent + ' ' + unkept.join('、') + ' はブラウザに保存されていません (' + Folder.refusal() + ')。' +
+            '一覧からダウンロードできます。');
+      }
+    });
+  }
+
+  // Why a program could not start, in words a visitor can act on.
+  async function cannotStart(name, e) {
+    const program = name === 'equation' ? '数式展開 (equation)' : '数式乗算 (polymul)';
+    if (e instanceof Unavailable) {
+      if (await newerOnServer()) {
+        showUpdate();
+        return program + ' を始められません: このページは古い版で、その版のプログラムはもうサーバーにありません。' +
+          '「再読み込み」で新しい版を開いてください。';
+      }
+      if (!navigator.onLine || e.message === 'network') {
+        return program + ' を始められません: プログラムのファイルを取得できませんでした。ネットワークにつながっているか' +
+          '確かめてください (一度オンラインで開いたページは、次からオフラインでも使えます)。';
+      }
+      return program + ' を始められません: サーバーがプログラムのファイルを返しませんでした (' + e.message + ')。' +
+        '少し待ってから再読み込みしてください。';
+    }
+    return program + ' を始められませんでした: ' + e + '。再読み込みしてください。';
   }
 
   async function start(name) {
     if (running) return;
     events = [];
     say('');
+    Grid.newLog();
+    lookForUpdate();
     setRunning({ starting: true });
     // Keys typed while the program loads wait for it in the queue.
     if (document.activeElement === keys) post(WM.SETFOCUS, 0);
     else keys.focus();
     try {
-      await Folder.store().catch(() => {});  // a program that ended a moment ago has its files stored
+      await storeFolder();  // a program that ended a moment ago has its files stored
       const module = await makeModule(name);
       timing.modules += 1;
       if (collected) collected.register(module, name);
       if (running && running.starting) setRunning(module);
     } catch (e) {
       setRunning(null);
-      say(name + ' を始められませんでした: ' + e);
+      Grid.blank();  // no question of an earlier program is left standing
+      say(await cannotStart(name, e));
     }
   }
 
@@ -478,16 +676,28 @@
     if (running && !running.starting && fromProgram) ended(-1, 'プログラムが異常終了しました: ' + (e.message || e.error));
   });
 
-  // Closing the page closes the window; what the program saved is in the
-  // browser's store already (it is written at every save and every key
-  // wait), unless a write is under way this very moment.
+  // Closing the page closes the window. It asks first while a save is
+  // under way (from the moment the program begins to write it until the
+  // browser's store holds it), and while the folder holds files the store
+  // does not (without a store, or where it refused them).
+  function leavingLoses() {
+    let saving = false;
+    try { saving = !!(running && running._TesselSaving && running._TesselSaving()); } catch (e) { /* ended */ }
+    return saving || Folder.busy() || Folder.unkept().length > 0;
+  }
+  window.tesselLeavingLoses = leavingLoses;
   window.addEventListener('beforeunload', (e) => {
-    if (Folder.busy()) e.preventDefault();
+    if (!leavingLoses()) return;
+    e.preventDefault();
+    e.returnValue = '';
   });
 
-  // Back to a tab that slept: the folder as the store holds it now.
+  // Back to a tab that slept: the folder as the store holds it now, and
+  // whether there is a newer version.
   document.addEventListener('visibilitychange', () => {
-    if (document.visibilityState === 'visible' && !running) Folder.load().catch(() => {});
+    if (document.visibilityState !== 'visible') return;
+    if (!running) Folder.load().catch(() => {});
+    lookForUpdate();
   });
 
   // At once: the folder from the store (the buttons then work), the code of
@@ -496,15 +706,27 @@
   // screen font, side by side. The grid is drawn in a system font until the
   // screen font is there.
   const wanted = new URLSearchParams(location.search).get('program');
+  const first = wanted === 'polymul' ? 'polymul' : 'equation';
   Grid.blank();
-  compile(wanted === 'polymul' ? 'polymul' : 'equation');
-  loadFactory(wanted === 'polymul' ? 'polymul' : 'equation').catch(() => {});
-  document.fonts.load(Grid.font).then(() => Grid.redraw(), () => {});
+  const early = [compile(first), loadFactory(first), document.fonts.load(Grid.font)];
+  early[2].then(() => Grid.redraw(), () => {});
+  // The worker fetches every file of the version: not before the program
+  // asked for at once has asked its first question.
+  const firstQuestion = wanted === 'equation' || wanted === 'polymul'
+    ? new Promise((resolve) => { waited = () => { waited = null; resolve(); }; }) : Promise.resolve();
+  Promise.allSettled(early).then(() => firstQuestion).then(keepForOffline);
   // Without the browser's store (blocked, or a private window that has
   // none) the programs still run; what they save lasts only for this visit.
-  Folder.load().catch((e) => say('ブラウザのファイルを読めませんでした。保存したものはこのページを閉じると消えます: ' + e))
-    .then(() => {
-      for (const b of Object.values(buttons)) b.disabled = false;
-      if (wanted === 'equation' || wanted === 'polymul') start(wanted);
-    });
+  Folder.load().catch(() => {}).then(() => {
+    noticeFolder();
+    const refused = Folder.refused();
+    if (refused.length) {
+      say('フォルダに、プログラムが使えない名前のファイルが ' + refused.length + ' 個あります。' +
+          'プログラムには見えません。一覧の「削除」で消せます。');
+    }
+    for (const b of Object.values(buttons)) b.disabled = false;
+    timing.ready = performance.now();
+    if (wanted === 'equation' || wanted === 'polymul') start(wanted);
+  });
+  Folder.onChange(noticeFolder);
 }());

@@ -1,6 +1,7 @@
 // What the browser tests of the page share: the static server (what any
 // static host does, nothing more), the checks, headless Chromium, and the
 // helpers that drive one tab of the page.
+import crypto from 'node:crypto';
 import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
@@ -28,8 +29,10 @@ const types = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '
                 '.wasm': 'application/wasm', '.woff2': 'font/woff2', '.svg': 'image/svg+xml',
                 '.txt': 'text/plain; charset=utf-8' };
 // fontDelay: milliseconds the font is held back (a slow font server).
+// stop() ends the server and every connection to it (the network gone).
 export async function serve(site, { fontDelay = 0 } = {}) {
   const served = [];  // the paths asked for
+  const sockets = new Set();
   const server = http.createServer((request, response) => {
     const name = decodeURIComponent(new URL(request.url, 'http://x').pathname).replace(/^\/+/, '') || 'index.html';
     served.push(name);
@@ -57,8 +60,50 @@ export async function serve(site, { fontDelay = 0 } = {}) {
     response.writeHead(200, headers);
     fs.createReadStream(file).pipe(response);
   });
+  server.on('connection', (socket) => {
+    sockets.add(socket);
+    socket.on('close', () => sockets.delete(socket));
+  });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-  return { url: `http://127.0.0.1:${server.address().port}/`, served, close: () => server.close() };
+  const stop = () => {
+    server.close();
+    for (const socket of sockets) socket.destroy();
+  };
+  return { url: `http://127.0.0.1:${server.address().port}/`, served, close: stop, stop };
+}
+
+// A copy of the site in a folder of its own, which a test may deploy a new
+// version over.
+export function copySite(site) {
+  const copy = fs.mkdtempSync(path.join(os.tmpdir(), 'tessel-site-'));
+  fs.cpSync(site, copy, { recursive: true });
+  return copy;
+}
+
+// A new version deployed over a copy of the site, as a server's deploy does
+// it: every file named by its content renamed (its content's name changes),
+// the old ones removed, the page, the worker and the style naming the new
+// ones, and the version changed.
+export function deployNewVersion(copy) {
+  const renamed = new Map();  // old hash -> new hash
+  const fresh = (hash) => {
+    if (!renamed.has(hash)) {
+      renamed.set(hash, crypto.createHash('sha256').update(hash + ' deployed').digest('hex').slice(0, 12));
+    }
+    return renamed.get(hash);
+  };
+  for (const name of fs.readdirSync(copy)) {
+    const m = /^(.*)\.([0-9a-f]{12})\.([a-z0-9]+)$/.exec(name);
+    if (m) fs.renameSync(path.join(copy, name), path.join(copy, `${m[1]}.${fresh(m[2])}.${m[3]}`));
+  }
+  const version = /data-version="([0-9a-f]{12})"/.exec(fs.readFileSync(path.join(copy, 'index.html'), 'utf8'))[1];
+  fresh(version);
+  for (const name of fs.readdirSync(copy).filter((n) => /\.(html|css)$|^sw\.js$/.test(n))) {
+    let text = fs.readFileSync(path.join(copy, name), 'utf8');
+    for (const [from, to] of renamed) text = text.split(from).join(to);
+    fs.writeFileSync(path.join(copy, name), text);
+  }
+  return renamed.get(version);
 }
 
 export async function launch() {
@@ -82,8 +127,20 @@ export async function launch() {
 export async function tab(browser, errors) {
   const page = await browser.newPage();
   await page.setViewport({ width: 1000, height: 800 });
+  return drive(page, errors);
+}
+
+// The helpers for a page of any browser context.
+export async function drive(page, errors) {
   page.on('pageerror', (e) => errors.push(String(e.stack || e)));
-  page.on('dialog', (d) => d.accept());
+  // Every question the page asks is answered yes (or as `dialogs.answer`
+  // says), and kept.
+  const dialogs = { asked: [], answer: true };
+  page.on('dialog', (d) => {
+    dialogs.asked.push(d.message());
+    if (d.type() === 'beforeunload' || dialogs.answer) d.accept();
+    else d.dismiss();
+  });
   const gridText = () => page.evaluate(() => window.tesselGridText());
   async function waitForGrid(text, timeout = 20000) {
     try {
@@ -97,6 +154,7 @@ export async function tab(browser, errors) {
   const startable = () => !document.getElementById('start-equation').disabled;
   return {
     page,
+    dialogs,
     gridText,
     waitForGrid,
     ready: () => page.waitForFunction(startable, { timeout: 30000 }),

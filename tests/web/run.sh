@@ -7,7 +7,9 @@
 # - the page in headless Chromium (puppeteer-core from npm, pointed at the
 #   system's chromium: no browser is downloaded): the programs' sessions,
 #   then the page as visitors meet it (two tabs, keys alone, a screen
-#   reader's view, memory, a slow network, a phone, a file).
+#   reader's view, memory, a slow network, a phone, a file), then as an
+#   app (installable, offline, a deploy under an open tab, names no program
+#   can use, no store or one that refuses, zoom, touch, large files).
 # usage: tests/web/run.sh WEB_BUILD NATIVE_BUILD
 set -euo pipefail
 web=$(realpath "$1")
@@ -35,3 +37,4 @@ echo "== the page in headless Chromium"
 (cd "$here" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 node "$here/page_test.mjs" "$web/site" "$native" "$web/artefacts"
 node "$here/visitors_test.mjs" "$web/site" "$native" "$web/artefacts"
+node "$here/app_test.mjs" "$web/site" "$native" "$web/artefacts"

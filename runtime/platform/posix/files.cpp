@@ -130,6 +130,9 @@ int OpenFile(const std::string& cp932Name, bool read, bool write, Creation creat
     error = 123;
     return -1;
   }
+  // A file to be read, or appended to, needs its contents; one replaced
+  // does not.
+  if (creation != Creation::CreateOrTruncate || read) BeforeReading(name.c_str());
   struct stat st;
   const bool exists = stat(name.c_str(), &st) == 0;
   if (exists && (S_ISDIR(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))) {
