@@ -169,8 +169,9 @@ try {
   });
   fs.writeFileSync(upload, 'refused\r\n');
   await (await a.page.$('#upload')).uploadFile(upload);
-  await a.page.waitForFunction(() => document.getElementById('status').textContent.includes('置けませんでした'),
-                               { timeout: 10000 }).catch(() => {});
+  check(await a.page.waitForFunction(() => /u\.txt.*保存できませんでした/.test(document.getElementById('status').textContent),
+                                     { timeout: 10000 }).then(() => true, () => false),
+        'a write the store refused is said, with the file', await a.page.evaluate(() => document.getElementById('status').textContent));
   const afterRefusal = path.join(nativeFolder, 'v.txt');
   fs.writeFileSync(afterRefusal, '(a+3)2\r\n');
   await (await a.page.$('#upload')).uploadFile(afterRefusal);
