@@ -34,6 +34,8 @@ configure_file(${SOURCE}/tessel.css.in ${BUILD}/site-work/tessel.css @ONLY)
 hashed(${BUILD}/site-work/tessel.css tessel css CSS_FILE)
 hashed(${SOURCE}/folder.js folder js FOLDER_SCRIPT)
 hashed(${SOURCE}/grid.js grid js GRID_SCRIPT)
+hashed(${SOURCE}/versions.js versions js VERSIONS_SCRIPT)
+hashed(${SOURCE}/files.js files js FILES_SCRIPT)
 hashed(${SOURCE}/tessel.js tessel js PAGE_SCRIPT)
 foreach(program equation polymul)
   # The pair is named by one hash of both, so that they change together.
@@ -58,7 +60,7 @@ configure_file(${LICENCE} ${SITE}/IPA_Font_License.txt COPYONLY)
 
 # The version: every file of the site by its content, and the templates of
 # the page and the worker.
-set(named ${FONT_FILE} ${CSS_FILE} ${FOLDER_SCRIPT} ${GRID_SCRIPT} ${PAGE_SCRIPT}
+set(named ${FONT_FILE} ${CSS_FILE} ${FOLDER_SCRIPT} ${GRID_SCRIPT} ${VERSIONS_SCRIPT} ${FILES_SCRIPT} ${PAGE_SCRIPT}
     ${EQUATION_FILES}.js ${EQUATION_FILES}.wasm ${POLYMUL_FILES}.js ${POLYMUL_FILES}.wasm)
 set(fingerprint "")
 foreach(name ${named})

@@ -22,6 +22,13 @@ export WINEDEBUG=-all
 # the installer makes inside the prefix.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d"
 xvfb=
+# Ends the prefix's wineserver and waits until it has gone: a program
+# started while it is still going meets a server that drops it ("recvmsg:
+# Connection reset by peer").
+end_wineserver() {
+  wineserver -k 2>/dev/null || true
+  timeout 60 wineserver -w 2>/dev/null || true
+}
 cleanup() {
   wineserver -k 2>/dev/null || true
   [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
@@ -103,11 +110,11 @@ echo "== made small, then as large as it was: no scroll bar, the whole grid"
 for metric in ScrollWidth ScrollHeight; do
   $wine reg add 'HKCU\Control Panel\Desktop\WindowMetrics' /v $metric /t REG_SZ /d -600 /f >/dev/null
 done
-wineserver -k 2>/dev/null || true
+end_wineserver
 (cd "$WINEPREFIX" && printf '' | DISPLAY=$xdisplay $wine "$windows/equation.exe" >/dev/null 2>&1 || true) &
 program=$!
 sized=$(DISPLAY=$xdisplay $wine "$windows/window_probe.exe" resize | tr -d '\r' || true)
-wineserver -k 2>/dev/null || true
+end_wineserver
 wait $program 2>/dev/null || true
 read -r _ vertical horizontal _ client <<<"$sized"
 width=${client%x*} height=${client#*x}
@@ -145,7 +152,7 @@ for case in "equation T5Q0WCMAINFORM" "echo_program T5Q0CLASS"; do
     (cd "$WINEPREFIX" && DISPLAY=$xdisplay $wine "$windows/$exe.exe" </dev/null >/dev/null 2>&1 &)
   fi
   described=$(DISPLAY=$xdisplay $wine "$windows/window_probe.exe" describe | tr -d '\r' || true)
-  wineserver -k 2>/dev/null || true
+  end_wineserver
   expected="class $class extra 4
 windows $class
 copy format 1, 3 taken 0, 14 taken 1, now 14"
