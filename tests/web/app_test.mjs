@@ -7,28 +7,13 @@
 // folder; leaving the page during a save.
 //
 // usage: node app_test.mjs SITE_FOLDER NATIVE_BUILD_FOLDER ARTEFACT_FOLDER
-import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
-import os from 'node:os';
 import path from 'node:path';
-import { check, copySite, deployNewVersion, drive, finish, launch, serve } from './harness.mjs';
+import { check, copySite, deployNewVersion, drive, finish, launch, nativeSaves, serve, testFolders } from './harness.mjs';
 
-const [site, native, artefacts] = process.argv.slice(2).map((p) => path.resolve(p));
-if (!site || !native || !artefacts) {
-  console.error('usage: node app_test.mjs SITE_FOLDER NATIVE_BUILD_FOLDER ARTEFACT_FOLDER');
-  process.exit(2);
-}
-fs.mkdirSync(artefacts, { recursive: true });
-
-// What the native program saves for an expression, in the array form.
-const nativeFolder = fs.mkdtempSync(path.join(os.tmpdir(), 'tessel-native-'));
-function nativeSave(expression) {
-  execFileSync(path.join(native, 'equation'), [], {
-    cwd: nativeFolder, input: `y\nm\n${expression}\ny\nd\nout.txt\ny\n`,
-    env: { ...process.env, TESSEL_DISPLAY: 'stream', XDG_CONFIG_HOME: nativeFolder },
-  });
-  return fs.readFileSync(path.join(nativeFolder, 'out.txt'));
-}
+const { site, native, artefacts } = testFolders('app_test.mjs');
+const natives = nativeSaves(native);
+const nativeSave = natives.save, nativeFolder = natives.folder;
 
 const chromium = await launch();
 const errors = [];
@@ -61,52 +46,26 @@ async function visitor(viewport = { width: 1000, height: 800 }) {
 const eventually = (t, condition, argument) => t.page.waitForFunction(condition, { timeout: 10000 }, argument)
   .then(() => true, () => false);
 
+// equation's dialogue up to the question whether to save the answer.
+const upToTheSave = (expression) => [['理解できましたか(y/n)?', 'y'], ['(m/f)?', 'm'], ['式は ?', expression]];
+
 async function equationSave(t, expression, name) {
   await t.page.click('#start-equation');
-  await t.waitForGrid('理解できましたか(y/n)?');
-  await t.answer('y');
-  await t.waitForGrid('(m/f)?');
-  await t.answer('m');
-  await t.waitForGrid('式は ?');
-  await t.answer(expression);
-  await t.waitForGrid('ファイル出力しますか');
-  await t.answer('y');
-  await t.waitForGrid('(n/d)?');
-  await t.answer('d');
-  await t.waitForGrid('ans1.txt　というように');
-  await t.answer(name);
-  const saved = await t.waitForGrid('終了しますか');
-  await t.answer('y');
+  const saved = await t.dialogue([...upToTheSave(expression), ['ファイル出力しますか', 'y'], ['(n/d)?', 'd'],
+                                  ['ans1.txt　というように', name], ['終了しますか', 'y']]);
   await t.waitForEnd();
   return saved;
 }
 
 // polymul of two files; whether it showed the product.
 async function polymulOf(t, first, second, product, saveAs) {
-  // (Each answer waits for its question: what is typed ahead of one is
-  // dropped once the line before it ends.)
   await t.page.click('#start-polymul');
-  await t.waitForGrid('(y/n)?');
-  await t.answer('y');
-  await t.waitForGrid('ファイルの数');
-  await t.answer('2');
-  await t.waitForGrid('input file name');
-  await t.answer(first);
+  await t.dialogue([['(y/n)?', 'y'], ['ファイルの数', '2'], ['input file name', first]]);
   await t.page.waitForFunction(() => window.tesselGridText().split('input file name').length > 2, { timeout: 10000 });
   await t.answer(second);
   const shown = await t.waitForGrid(product);
-  if (saveAs) {
-    await t.answer('y');
-    await t.waitForGrid('(n/d)?');
-    await t.answer('d');
-    await t.waitForGrid('というように');
-    await t.answer(saveAs);
-    await t.waitForGrid('終了しますか');
-  } else {
-    await t.answer('n');
-    await t.waitForGrid('終了しますか');
-  }
-  await t.answer('y');
+  await t.dialogue(saveAs ? [['ファイル出力しますか', 'y'], ['(n/d)?', 'd'], ['というように', saveAs], ['終了しますか', 'y']]
+                          : [['ファイル出力しますか', 'n'], ['終了しますか', 'y']]);
   await t.waitForEnd();
   return shown;
 }
@@ -243,11 +202,7 @@ try {
           'the list shows them');
     await t.page.click('#start-equation');
     check(await t.waitForGrid('理解できましたか(y/n)?'), 'equation starts beside them', await t.status());
-    await t.answer('y');
-    await t.waitForGrid('(m/f)?');
-    await t.answer('f');
-    await t.waitForGrid('siki.txt');
-    await t.answer('ok.txt');
+    await t.dialogue([['理解できましたか(y/n)?', 'y'], ['(m/f)?', 'f'], ['siki.txt', 'ok.txt']]);
     check(await t.waitForGrid('Answer =+a2+2a+1'), 'and reads the file beside them', await t.gridText());
     await t.page.click('#close');
     await t.waitForEnd();
@@ -325,10 +280,7 @@ try {
     await t.page.goto(shared.url);
     await t.ready();
     await t.page.click('#start-equation');
-    await t.waitForGrid('理解できましたか(y/n)?');
-    await t.answer('y');
-    await t.waitForGrid('(m/f)?');
-    await t.answer('m');
+    await t.dialogue([['理解できましたか(y/n)?', 'y'], ['(m/f)?', 'm']]);
     await t.waitForGrid('式は ?');
     const log = () => t.page.evaluate(() => [...document.getElementById('screen-news').children].map((p) => p.textContent));
     const before = await log();
@@ -465,16 +417,9 @@ try {
 
     // Leaving while a save is written and stored asks first, all along.
     await t.page.click('#start-equation');
-    await t.waitForGrid('理解できましたか(y/n)?');
-    await t.answer('y');
-    await t.waitForGrid('(m/f)?');
-    await t.answer('m');
-    await t.waitForGrid('式は ?');
-    await t.answer('(a+b+c+d+e+f+g+h+i)8');
+    await t.dialogue(upToTheSave('(a+b+c+d+e+f+g+h+i)8'));
     await t.waitForGrid('ファイル出力しますか', 60000);
-    await t.answer('y');
-    await t.waitForGrid('(n/d)?');
-    await t.answer('d');
+    await t.dialogue([['ファイル出力しますか', 'y'], ['(n/d)?', 'd']]);
     await t.waitForGrid('というように');
     await t.page.keyboard.type('long.txt');
     const samples = await t.page.evaluate(async () => {
@@ -551,11 +496,7 @@ try {
     const atStart = await held();
     check(started < 2000 && (atStart === undefined || atStart < 200 * 1024 * 1024),
           'and a program starts without reading it', `${started} ms, ${((atStart || 0) / 1048576).toFixed(1)} MB of buffers`);
-    await other.answer('y');
-    await other.waitForGrid('(m/f)?');
-    await other.answer('f');
-    await other.waitForGrid('siki.txt');
-    await other.answer('big.txt');
+    await other.dialogue([['理解できましたか(y/n)?', 'y'], ['(m/f)?', 'f'], ['siki.txt', 'big.txt']]);
     check(await other.waitForGrid('Answer =+a2+2ab+b2', 60000), 'the program reads the large file when it opens it',
           await other.gridText());
     await other.page.click('#close');
@@ -567,6 +508,6 @@ try {
 } finally {
   await chromium.close();
   for (const server of servers) server.close();
-  fs.rmSync(nativeFolder, { recursive: true, force: true });
+  natives.done();
 }
 finish();

@@ -1,6 +1,7 @@
 // What the browser tests of the page share: the static server (what any
 // static host does, nothing more), the checks, headless Chromium, and the
 // helpers that drive one tab of the page.
+import { execFileSync } from 'node:child_process';
 import crypto from 'node:crypto';
 import fs from 'node:fs';
 import http from 'node:http';
@@ -8,6 +9,35 @@ import os from 'node:os';
 import path from 'node:path';
 import zlib from 'node:zlib';
 import puppeteer from 'puppeteer-core';
+
+// The folders a page test is given: SITE_FOLDER NATIVE_BUILD_FOLDER
+// ARTEFACT_FOLDER (the last made if need be).
+export function testFolders(script) {
+  const [site, native, artefacts] = process.argv.slice(2).map((p) => path.resolve(p));
+  if (!site || !native || !artefacts) {
+    console.error(`usage: node ${script} SITE_FOLDER NATIVE_BUILD_FOLDER ARTEFACT_FOLDER`);
+    process.exit(2);
+  }
+  fs.mkdirSync(artefacts, { recursive: true });
+  return { site, native, artefacts };
+}
+
+// What the native program saves for an expression, in the array form, in
+// a folder of its own (removed by done()).
+export function nativeSaves(native) {
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'tessel-native-'));
+  return {
+    folder,
+    save(expression) {
+      execFileSync(path.join(native, 'equation'), [], {
+        cwd: folder, input: `y\nm\n${expression}\ny\nd\nout.txt\ny\n`,
+        env: { ...process.env, TESSEL_DISPLAY: 'stream', XDG_CONFIG_HOME: folder },
+      });
+      return fs.readFileSync(path.join(folder, 'out.txt'));
+    },
+    done: () => fs.rmSync(folder, { recursive: true, force: true }),
+  };
+}
 
 let failures = 0;
 export function check(condition, what, detail) {
@@ -162,6 +192,17 @@ export async function drive(page, errors) {
     async answer(line) {
       await page.keyboard.type(line);
       await page.keyboard.press('Enter');
+    },
+    // Answers each question once it is asked ([question, answer] pairs;
+    // what is typed ahead of a question is dropped once the line before it
+    // ends); whether every question came.
+    async dialogue(steps) {
+      for (const [question, line] of steps) {
+        if (!await waitForGrid(question)) return false;
+        await page.keyboard.type(line);
+        await page.keyboard.press('Enter');
+      }
+      return true;
     },
     // The names the file list shows.
     files: () => page.evaluate(() => [...document.querySelectorAll('#file-list button[data-file]')]

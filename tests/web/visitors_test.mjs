@@ -7,28 +7,13 @@
 // opened as a file.
 //
 // usage: node visitors_test.mjs SITE_FOLDER NATIVE_BUILD_FOLDER ARTEFACT_FOLDER
-import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
-import os from 'node:os';
 import path from 'node:path';
-import { check, finish, launch, serve, tab } from './harness.mjs';
+import { check, finish, launch, nativeSaves, serve, tab, testFolders } from './harness.mjs';
 
-const [site, native, artefacts] = process.argv.slice(2).map((p) => path.resolve(p));
-if (!site || !native || !artefacts) {
-  console.error('usage: node visitors_test.mjs SITE_FOLDER NATIVE_BUILD_FOLDER ARTEFACT_FOLDER');
-  process.exit(2);
-}
-fs.mkdirSync(artefacts, { recursive: true });
-
-// What the native program saves for an expression, in the array form.
-const nativeFolder = fs.mkdtempSync(path.join(os.tmpdir(), 'tessel-native-'));
-function nativeSave(expression) {
-  execFileSync(path.join(native, 'equation'), [], {
-    cwd: nativeFolder, input: `y\nm\n${expression}\ny\nd\nout.txt\ny\n`,
-    env: { ...process.env, TESSEL_DISPLAY: 'stream', XDG_CONFIG_HOME: nativeFolder },
-  });
-  return fs.readFileSync(path.join(nativeFolder, 'out.txt'));
-}
+const { site, native, artefacts } = testFolders('visitors_test.mjs');
+const natives = nativeSaves(native);
+const nativeSave = natives.save, nativeFolder = natives.folder;
 
 const server = await serve(site);
 const chromium = await launch();
@@ -346,6 +331,6 @@ try {
 } finally {
   await chromium.close();
   server.close();
-  fs.rmSync(nativeFolder, { recursive: true, force: true });
+  natives.done();
 }
 finish();
